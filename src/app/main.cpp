@@ -1,0 +1,13 @@
+#include "ui/form1.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velumet Display"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velumet Display"));
+    Form1 window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The number rules shared by the evaluation and the port field: how text
+// becomes a 16-bit integer or a double, and how a double is shown.
+// All of them follow the user's locale (QLocale()) for the decimal separator.
+namespace numbertext {
+
+// Blanks around the text and a leading sign are accepted; a fraction rounds
+// half to even. Throws Failure 13 for text that is not a number, 6 outside
+// -32768..32767.
+qint16 toInt16(const QString &text);
+
+// Locale-aware inverse of formatGeneral(). Throws Failure 13.
+double toDouble(const QString &text);
+
+// General decimal form: up to 15 significant digits, no trailing zeros,
+// no digit grouping, "0" never shown as "-0".
+QString formatGeneral(double value);
+
+// Round to the given number of decimals, halves to even.
+double roundHalfEven(double value, int decimals);
+
+} // namespace numbertext

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "evaluation/receivebuffer.h"
+
+#include <QMessageBox>
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The program's one window. Its fields are the program's only state; the
+// routines behind its events live with their subsystems (evaluation/,
+// serial/) and are members here so that they can reach the fields.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+
+private:
+    friend struct Form1Access; // tests drive the private routines through it
+
+    // Receive buffer: every change goes through these two, and each runs
+    // Text2_Change exactly once.
+    void setText2Empty();
+    void appendText2(QStringView chunk);
+
+    // Evaluation (evaluation/form1_evaluation.cpp).
+    void Text2_Change();
+    void fillVariables(const QString &myString);
+    double getPhasenwinkel() const;
+    void ClearTextBox();
+
+    // One modal box, OK only, for every message the program shows.
+    void MsgBox(const QString &text, QMessageBox::Icon icon);
+
+    ReceiveBuffer Text2;
+
+    // Created topmost last: where controls overlap, the later sibling lies on top.
+    QLabel *Image1;
+    QLabel *lblTitel;
+    QFrame *Frame1;
+    QLabel *Label5;
+    QLabel *Label7;
+    QLabel *Label8;
+    QLabel *Label9;
+    QLabel *Label10;
+    QLabel *lblPhase;
+    QPushButton *cmdClear;
+    QLineEdit *txtPhase;
+    QPushButton *Command1;
+    QLineEdit *Text1;
+    QPushButton *Command2;
+    QPushButton *Command3;
+    QLineEdit *txtR;
+    QLineEdit *txtXc;
+    QLineEdit *txtrh;
+    QLineEdit *txtRF;
+};

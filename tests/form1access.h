@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ui/form1.h"
+
+#include <QLineEdit>
+#include <QStringList>
+
+// The tests' way into Form1's private routines; the window offers nothing
+// public but itself.
+struct Form1Access
+{
+    static void receive(Form1 &form, QStringView chunk) { form.appendText2(chunk); }
+    static void emptyBuffer(Form1 &form) { form.setText2Empty(); }
+    static const ReceiveBuffer &buffer(const Form1 &form) { return form.Text2; }
+    static void clearTextBox(Form1 &form) { form.ClearTextBox(); }
+
+    // The five display fields in the order they are written.
+    static QStringList display(const Form1 &form)
+    {
+        return {form.txtR->text(), form.txtXc->text(), form.txtrh->text(), form.txtRF->text(),
+                form.txtPhase->text()};
+    }
+};
