@@ -13,6 +13,10 @@ struct Form1Access
     static void emptyBuffer(Form1 &form) { form.setText2Empty(); }
     static const ReceiveBuffer &buffer(const Form1 &form) { return form.Text2; }
     static void clearTextBox(Form1 &form) { form.ClearTextBox(); }
+    static void msgBox(Form1 &form, const QString &text, QMessageBox::Icon icon)
+    {
+        form.MsgBox(text, icon);
+    }
 
     // The five display fields in the order they are written.
     static QStringList display(const Form1 &form)
