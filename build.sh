@@ -9,13 +9,16 @@ build_dir=${BUILD_DIR:-$here/build}
 # Debian packages each command needs.
 packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev fonts-liberation2)
 packages_test=(xvfb xauth)
+packages_fuzz=(clang libclang-rt-14-dev)
 
 usage() {
   cat <<TXT
 Usage: ./build.sh COMMAND
 
   build   install what is missing, then build everything
-  test    build, then run every test (CTest)
+  test    build, then run every test (CTest), once plainly and once under
+          AddressSanitizer and UndefinedBehaviorSanitizer
+  fuzz    fuzz the receive path with libFuzzer for FUZZ_SECONDS (default 300)
   demo    build, then open the window
 TXT
 }
@@ -36,25 +39,47 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# configure_and_build DIR [CMAKE ARGS...]
 configure_and_build() {
-  cmake -S "$here" -B "$build_dir" -G Ninja "$@"
-  cmake --build "$build_dir"
+  local dir=$1
+  shift
+  cmake -S "$here" -B "$dir" -G Ninja "$@"
+  cmake --build "$dir"
+}
+
+# Sanitizer reports fail the run; fontconfig's caches are not ours to free.
+sanitizer_env() {
+  export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
 }
 
 cmd=${1:-}
 case "$cmd" in
   build)
     install_missing "${packages_build[@]}"
-    configure_and_build
+    configure_and_build "$build_dir"
     ;;
   test)
     install_missing "${packages_build[@]}" "${packages_test[@]}"
-    configure_and_build
+    configure_and_build "$build_dir"
     ctest --test-dir "$build_dir" --output-on-failure
+    echo "build.sh: the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer"
+    configure_and_build "$build_dir-sanitize" -DVELUMET_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    (sanitizer_env && ctest --test-dir "$build_dir-sanitize" --output-on-failure)
+    ;;
+  fuzz)
+    install_missing "${packages_build[@]}" "${packages_fuzz[@]}"
+    CC=clang CXX=clang++ configure_and_build "$build_dir-fuzz" -DVELUMET_FUZZ=ON
+    # New inputs go to the build tree; the committed corpus only seeds.
+    mkdir -p "$build_dir-fuzz/corpus"
+    (sanitizer_env && QT_QPA_PLATFORM=offscreen "$build_dir-fuzz/fuzz/fuzz_receive" \
+      -max_total_time="${FUZZ_SECONDS:-300}" -artifact_prefix="$build_dir-fuzz/" \
+      "$build_dir-fuzz/corpus" "$here/fuzz/corpus")
     ;;
   demo)
     install_missing "${packages_build[@]}"
-    configure_and_build
+    configure_and_build "$build_dir"
     "$build_dir/src/velumet-display"
     ;;
   -h|--help|help)
