@@ -8,7 +8,8 @@ build_dir=${BUILD_DIR:-$here/build}
 
 # Debian packages each command needs.
 packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev fonts-liberation2)
-packages_test=(xvfb xauth)
+packages_test=(xvfb xauth libbenchmark-dev)
+packages_bench=(libbenchmark-dev hyperfine)
 packages_fuzz=(clang libclang-rt-14-dev)
 
 usage() {
@@ -18,6 +19,7 @@ Usage: ./build.sh COMMAND
   build   install what is missing, then build everything
   test    build, then run every test (CTest), once plainly and once under
           AddressSanitizer and UndefinedBehaviorSanitizer
+  bench   run the benchmarks and print their figures beside their floors
   fuzz    fuzz the receive path with libFuzzer for FUZZ_SECONDS (default 300)
   demo    build, then open the window
 TXT
@@ -67,6 +69,11 @@ case "$cmd" in
     echo "build.sh: the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer"
     configure_and_build "$build_dir-sanitize" -DVELUMET_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     (sanitizer_env && ctest --test-dir "$build_dir-sanitize" --output-on-failure)
+    ;;
+  bench)
+    install_missing "${packages_build[@]}" "${packages_bench[@]}"
+    configure_and_build "$build_dir-bench" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+    "$here/bench/run.sh" "$build_dir-bench"
     ;;
   fuzz)
     install_missing "${packages_build[@]}" "${packages_fuzz[@]}"

@@ -6,7 +6,9 @@
 
 #include <QLineEdit>
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -14,8 +16,7 @@ namespace {
 // pi would move some angles by a tenth at the rounding boundary.
 constexpr double piAsShown = 3.14159265359;
 
-// Each value in the record is six characters wide; fillVariables names the
-// 0-based position each one starts at.
+// Each value in the record is six characters wide.
 constexpr qsizetype valueWidth = 6;
 
 void writeTenths(QLineEdit *field, const QString &record, qsizetype position)
@@ -30,29 +31,41 @@ void Form1::Text2_Change()
 {
     if (!Text2.holdsFrame())
         return;
-    // Each evaluation starts from an empty display, so that a frame that fails
-    // part-way never leaves an earlier measurement's values beside its own.
-    // The failure itself is not reported: it would repeat on every chunk.
-    ClearTextBox();
+    // A failure is not reported: it would repeat on every received chunk.
+    // Instead every field this evaluation does not reach is emptied, so that
+    // an earlier measurement's values never stand beside this one's.
+    QString frame = Text2.head();
+    QString decoded;
     try {
-        QString frame = Text2.head();
-        const QString decoded =
-            mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey);
+        decoded = mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey);
+    } catch (const Failure &) {
+        ClearTextBox();
+        return;
+    }
+    try {
         fillVariables(decoded);
         const double phase = getPhasenwinkel();
         txtPhase->setText(numbertext::formatGeneral(numbertext::roundHalfEven(phase, 1)));
     } catch (const Failure &) {
-        // The fields this evaluation did not reach stay empty.
+        txtPhase->clear();
     }
 }
 
 void Form1::fillVariables(const QString &myString)
 {
     const QString record = myString.section(u';', 0, 0);
-    writeTenths(txtR, record, 5);
-    writeTenths(txtXc, record, 12);
-    writeTenths(txtrh, record, 19);
-    writeTenths(txtRF, record, 26);
+    // Where each value starts in the record (0-based), in the order written.
+    const std::array<std::pair<qsizetype, QLineEdit *>, 4> rows{
+        {{5, txtR}, {12, txtXc}, {19, txtrh}, {26, txtRF}}};
+    auto row = rows.begin();
+    try {
+        for (; row != rows.end(); ++row)
+            writeTenths(row->second, record, row->first);
+    } catch (const Failure &) {
+        for (; row != rows.end(); ++row)
+            row->second->clear();
+        throw;
+    }
 }
 
 double Form1::getPhasenwinkel() const
