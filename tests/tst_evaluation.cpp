@@ -47,6 +47,7 @@ private slots:
     void markerAcrossChunks();
     void bufferStaysBounded();
     void clearTextBoxEmptiesTheDisplay();
+    void followsTheSystemLocale();
 };
 
 void TestEvaluation::trigger_data()
@@ -194,6 +195,19 @@ void TestEvaluation::clearTextBoxEmptiesTheDisplay()
     Form1Access::clearTextBox(form);
     QCOMPARE(Form1Access::display(form), blank);
     QVERIFY(Form1Access::buffer(form).holdsFrame());
+}
+
+// CTest runs this binary a second time with LC_ALL=de_DE.UTF-8.
+void TestEvaluation::followsTheSystemLocale()
+{
+    QLocale::setDefault(QLocale::system());
+    const QString point = QLocale::system().decimalPoint();
+    if (qEnvironmentVariable("LC_ALL") == QLatin1String("de_DE.UTF-8"))
+        QCOMPARE(point, QStringLiteral(","));
+    Form1 form;
+    Form1Access::receive(form, frameFor(box::Values{}));
+    QCOMPARE(Form1Access::display(form), (QStringList{"523", "60", "432" + point + "1",
+                                                      "-1" + point + "2", "6" + point + "5"}));
 }
 
 QTEST_MAIN(TestEvaluation)
