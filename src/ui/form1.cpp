@@ -41,6 +41,7 @@ Form1::Form1(QWidget *parent)
 {
     using controlplacement::Font;
     using controlplacement::noTabIndex;
+    setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velumet Display"));
     setFont(controlplacement::defaultFont());
     // Left, top, width, height in twips; the Frame1 rows are relative to Frame1.
@@ -77,7 +78,7 @@ Form1::Form1(QWidget *parent)
     panel.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Window));
     Frame1->setPalette(panel);
     Frame1->setAutoFillBackground(true);
-    Frame1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Frame1->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
     for (QLabel *label : {lblTitel, Label5, Label7, Label8, Label9, Label10, lblPhase}) {
         label->setPalette(white);
         label->setAutoFillBackground(true);
