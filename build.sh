@@ -9,6 +9,7 @@ build_dir=${BUILD_DIR:-$here/build}
 # Debian packages each command needs.
 packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2)
 packages_test=(xvfb xauth)
+packages_package=(dpkg-dev file)
 
 usage() {
   cat <<TXT
@@ -17,6 +18,9 @@ Usage: ./build.sh COMMAND
   build   install what is missing, then build everything
   test    build, then run every test (CTest)
   demo    build, then open the window
+  run     build, then open the window alone, for a real box
+  screenshot  render the window with a measurement to docs/window.png
+  package     build a Debian package (.deb) in the build directory
 TXT
 }
 
@@ -56,6 +60,23 @@ case "$cmd" in
     install_missing "${packages_build[@]}"
     configure_and_build
     "$build_dir/src/velumet-display"
+    ;;
+  run)
+    install_missing "${packages_build[@]}"
+    configure_and_build
+    exec "$build_dir/src/velumet-display"
+    ;;
+  screenshot)
+    install_missing "${packages_build[@]}"
+    configure_and_build -DBUILD_TESTING=ON
+    mkdir -p "$here/docs"
+    QT_QPA_PLATFORM=offscreen "$build_dir/tests/velumet-windowshot" "$here/docs/window.png"
+    echo "build.sh: wrote docs/window.png"
+    ;;
+  package)
+    install_missing "${packages_build[@]}" "${packages_package[@]}"
+    configure_and_build
+    (cd "$build_dir" && cpack -G DEB)
     ;;
   -h|--help|help)
     usage
