@@ -222,6 +222,7 @@ void TestWindow::window()
     QCOMPARE(m_form->size(), QSize(718, 476));
     QCOMPARE(m_form->minimumSize(), QSize(718, 476));
     QCOMPARE(m_form->maximumSize(), QSize(718, 476));
+    QCOMPARE(m_form->windowIcon().availableSizes(), QList<QSize>{QSize(64, 64)});
 }
 
 void TestWindow::colours()

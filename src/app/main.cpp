@@ -1,7 +1,6 @@
 #include "ui/form1.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -10,7 +9,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Velumet Display"));
     // Lets the desktop match the window to its installed launcher and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velumet.Display"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/velumet/icon.png")));
     Form1 window;
     window.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -43,6 +44,8 @@ Form1::Form1(QWidget *parent)
     using controlplacement::noTabIndex;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velumet Display"));
+    // Message boxes parented to the window show its icon too.
+    setWindowIcon(QIcon(QStringLiteral(":/velumet/icon.png")));
     setFont(controlplacement::defaultFont());
     // Left, top, width, height in twips; the Frame1 rows are relative to Frame1.
     controlplacement::apply({
@@ -95,8 +98,8 @@ Form1::Form1(QWidget *parent)
     txtrh->setAccessibleName(Label9->text());
     txtRF->setAccessibleName(Label10->text());
 
-    // Two buttons of the layout that have no use for the user; hidden, they
-    // can neither be clicked nor reached with the keyboard.
+    // Two buttons of the layout that are not for the user: hidden, they can
+    // neither be clicked nor reached with the keyboard.
     Command2->hide();
     Command3->hide();
 
