@@ -1,9 +1,14 @@
 #include "ui/form1.h"
 
-#include <QCoreApplication>
+#include "ui/controlplacement.h"
+
 #include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 
 namespace {
@@ -35,7 +40,70 @@ Form1::Form1(QWidget *parent)
       txtR(named(new QLineEdit(this), "txtR")), txtXc(named(new QLineEdit(this), "txtXc")),
       txtrh(named(new QLineEdit(this), "txtrh")), txtRF(named(new QLineEdit(this), "txtRF"))
 {
+    using controlplacement::Font;
+    using controlplacement::noTabIndex;
+    setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velumet Display"));
+    // Message boxes parented to the window show its icon too.
+    setWindowIcon(QIcon(QStringLiteral(":/velumet/icon.png")));
+    setFont(controlplacement::defaultFont());
+    // Left, top, width, height in twips; the Frame1 rows are relative to Frame1.
+    controlplacement::apply({
+        {txtRF, 5820, 5520, 2655, 360, Font::Bold12, 8},
+        {txtrh, 5820, 4740, 2655, 420, Font::Bold12, 7},
+        {txtXc, 5820, 3120, 2655, 360, Font::Bold12, 6},
+        {txtR, 5820, 2040, 2655, 360, Font::Bold12, 5},
+        {Command3, 8580, 1320, 375, 375, Font::Default, 4},
+        {Command2, 480, 2760, 975, 255, Font::Default, 3},
+        {Text1, 5820, 1080, 2595, 360, Font::Bold12, 1},
+        {Command1, 420, 1440, 2055, 435, Font::Default, 0},
+        {Frame1, 120, 900, 10335, 6075, Font::Default, 13},
+        {txtPhase, 5700, 2940, 2655, 420, Font::Bold12, 21},
+        {cmdClear, 240, 5400, 1995, 375, Font::Default, 14},
+        {lblPhase, 2880, 3060, 1875, 315, Font::Bold12, 22},
+        {Label10, 2880, 4620, 855, 255, Font::Bold12, 20},
+        {Label9, 2880, 3840, 1035, 255, Font::Bold12, 19},
+        {Label8, 2880, 2220, 1275, 255, Font::Bold12, 18},
+        {Label7, 2880, 1200, 1635, 255, Font::Bold12, 17},
+        {Label5, 2940, 240, 1575, 255, Font::Bold12, 15},
+        {lblTitel, 300, 240, 3855, 495, Font::Bold18, 23},
+        {Image1, 7800, 300, 2760, 495, Font::Default, noTabIndex},
+    });
+    setFixedSize(10770 / controlplacement::twipsPerPixel, 7140 / controlplacement::twipsPerPixel);
+
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    // The panel keeps the desktop's own window colour, so that the white
+    // labels on it stand out the way the layout intends.
+    QPalette panel = palette();
+    panel.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Window));
+    Frame1->setPalette(panel);
+    Frame1->setAutoFillBackground(true);
+    Frame1->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    for (QLabel *label : {lblTitel, Label5, Label7, Label8, Label9, Label10, lblPhase}) {
+        label->setPalette(white);
+        label->setAutoFillBackground(true);
+    }
+
+    Image1->setPixmap(QPixmap(QStringLiteral(":/velumet/banner.png")));
+    Image1->setScaledContents(true);
+
+    // Screen readers announce each field by the caption beside it.
+    Text1->setAccessibleName(Label5->text());
+    txtR->setAccessibleName(Label7->text());
+    txtXc->setAccessibleName(Label8->text());
+    txtPhase->setAccessibleName(lblPhase->text());
+    txtrh->setAccessibleName(Label9->text());
+    txtRF->setAccessibleName(Label10->text());
+
+    // Two buttons of the layout that are not for the user: hidden, they can
+    // neither be clicked nor reached with the keyboard.
+    Command2->hide();
+    Command3->hide();
+
+    Command1->setFocus();
 }
 
 void Form1::setText2Empty()
