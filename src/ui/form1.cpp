@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include "serial/commcontrol.h"
+
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
@@ -29,13 +31,14 @@ Form1::Form1(QWidget *parent)
       cmdClear(named(new QPushButton(QStringLiteral("Clear"), Frame1), "cmdClear")),
       txtPhase(named(new QLineEdit(Frame1), "txtPhase")),
       Command1(named(new QPushButton(QStringLiteral("Start"), this), "Command1")),
-      Text1(named(new QLineEdit(this), "Text1")),
+      MSComm1(named(new CommControl(this), "MSComm1")), Text1(named(new QLineEdit(this), "Text1")),
       Command2(named(new QPushButton(QStringLiteral("Command2"), this), "Command2")),
       Command3(named(new QPushButton(QStringLiteral("Command3"), this), "Command3")),
       txtR(named(new QLineEdit(this), "txtR")), txtXc(named(new QLineEdit(this), "txtXc")),
       txtrh(named(new QLineEdit(this), "txtrh")), txtRF(named(new QLineEdit(this), "txtRF"))
 {
     setWindowTitle(QStringLiteral("Velumet Display"));
+    connect(MSComm1, &CommControl::OnComm, this, &Form1::MSComm1_OnComm);
 }
 
 void Form1::setText2Empty()
