@@ -70,6 +70,9 @@ public:
     // while closed.
     QString input();
 
+    // Characters waiting in the receive queue.
+    int inBufferCount() const { return static_cast<int>(m_queue.size()); }
+
     // The code of the notification being delivered.
     qint16 commEvent() const { return m_commEvent; }
 
