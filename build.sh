@@ -16,7 +16,7 @@ Usage: ./build.sh COMMAND
 
   build   install what is missing, then build everything
   test    build, then run every test (CTest)
-  demo    build, then open the window
+  demo    build, then open the window beside a simulated measuring box
 TXT
 }
 
@@ -55,6 +55,10 @@ case "$cmd" in
   demo)
     install_missing "${packages_build[@]}"
     configure_and_build
+    # The simulated box says which port number to type; it goes with the window.
+    "$build_dir/tools/box/velumet-box" &
+    box_pid=$!
+    trap 'kill "$box_pid" 2>/dev/null; wait "$box_pid" 2>/dev/null || true' EXIT
     "$build_dir/src/velumet-display"
     ;;
   -h|--help|help)

@@ -25,7 +25,7 @@ QString description()
                "\n"
                "Examples:\n"
                "  velumet-box                          answer as port 9 (or the next free one)\n"
-               "  velumet-box --port 3 --values 4800,-24,4000,3900\n"
+               "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
                "  velumet-box --fault hangup-after=30  the line dies in the middle of a frame\n"
                "\n"
                "Faults (--fault NAME):\n") +
