@@ -122,8 +122,8 @@ void TestCommControl::refusals_data()
         << false << Operation([](CommControl &c) { c.setCommPort(-3); }) << 380;
     QTest::newRow("negative receive threshold")
         << false << Operation([](CommControl &c) { c.setRThreshold(-1); }) << 380;
-    QTest::newRow("empty queue size")
-        << false << Operation([](CommControl &c) { c.setInBufferSize(0); }) << 380;
+    QTest::newRow("queue size 0") << false
+                                  << Operation([](CommControl &c) { c.setInBufferSize(0); }) << 380;
     QTest::newRow("sending while closed")
         << false << Operation([](CommControl &c) { c.setOutput(QStringLiteral("B")); }) << 8018;
     QTest::newRow("port number while open")
