@@ -22,7 +22,7 @@ Usage: ./build.sh COMMAND
           AddressSanitizer and UndefinedBehaviorSanitizer
   bench   run the benchmarks and print their figures beside their floors
   fuzz    fuzz the receive path with libFuzzer for FUZZ_SECONDS (default 300)
-  demo    build, then open the window
+  demo    build, then open the window beside a simulated measuring box
   run     build, then open the window alone, for a real box
   screenshot  render the window with a measurement to docs/window.png
   package     build a Debian package (.deb) in the build directory
@@ -91,6 +91,10 @@ case "$cmd" in
   demo)
     install_missing "${packages_build[@]}"
     configure_and_build "$build_dir"
+    # The simulated box says which port number to type; it goes with the window.
+    "$build_dir/tools/box/velumet-box" &
+    box_pid=$!
+    trap 'kill "$box_pid" 2>/dev/null; wait "$box_pid" 2>/dev/null || true' EXIT
     "$build_dir/src/velumet-display"
     ;;
   run)

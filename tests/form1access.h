@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/commcontrol.h"
 #include "ui/form1.h"
 
 #include <QLineEdit>
@@ -13,6 +14,16 @@ struct Form1Access
     static void emptyBuffer(Form1 &form) { form.setText2Empty(); }
     static const ReceiveBuffer &buffer(const Form1 &form) { return form.Text2; }
     static void clearTextBox(Form1 &form) { form.ClearTextBox(); }
+
+    // Types text into the port field and presses Start.
+    static void start(Form1 &form, const QString &portField)
+    {
+        form.Text1->setText(portField);
+        form.Command1_Click();
+    }
+    static void close(Form1 &form) { form.Close(); }
+    static CommControl &comm(Form1 &form) { return *form.MSComm1; }
+    static QLineEdit *portField(Form1 &form) { return form.Text1; }
     static void msgBox(Form1 &form, const QString &text, QMessageBox::Icon icon)
     {
         form.MsgBox(text, icon);

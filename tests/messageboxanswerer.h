@@ -6,6 +6,9 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QTimer>
+
+#include <functional>
 
 // Answers every modal message box shown while it lives, the way a user
 // would: it records what the box showed, then presses its default button
@@ -21,10 +24,19 @@ public:
         QMessageBox::StandardButtons buttons;
     };
 
-    MessageBoxAnswerer() { qApp->installEventFilter(this); }
+    // answerDelayMs keeps each box open that long, as a slow user would;
+    // beforeAnswer runs just before OK is pressed.
+    explicit MessageBoxAnswerer(int answerDelayMs = 0, std::function<void()> beforeAnswer = {})
+        : m_answerDelayMs(answerDelayMs), m_beforeAnswer(std::move(beforeAnswer))
+    {
+        qApp->installEventFilter(this);
+    }
     ~MessageBoxAnswerer() override { qApp->removeEventFilter(this); }
 
     const QList<Shown> &shown() const { return m_shown; }
+
+    // The most boxes that were on screen at the same time.
+    int mostOpenAtOnce() const { return m_mostOpen; }
 
     // The texts of all boxes shown so far, in order.
     QStringList texts() const
@@ -41,14 +53,22 @@ protected:
         auto *box = qobject_cast<QMessageBox *>(watched);
         if (box && event->type() == QEvent::Show) {
             m_shown.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-            QMetaObject::invokeMethod(
-                box,
-                [box] { box->defaultButton() ? box->defaultButton()->click() : box->accept(); },
-                Qt::QueuedConnection);
+            m_mostOpen = qMax(m_mostOpen, ++m_open);
+            QTimer::singleShot(m_answerDelayMs, box, [this, box] {
+                if (m_beforeAnswer)
+                    m_beforeAnswer();
+                box->defaultButton() ? box->defaultButton()->click() : box->accept();
+            });
+        } else if (box && event->type() == QEvent::Hide) {
+            --m_open;
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
+    int m_answerDelayMs;
+    std::function<void()> m_beforeAnswer;
     QList<Shown> m_shown;
+    int m_open = 0;
+    int m_mostOpen = 0;
 };

@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include "serial/commcontrol.h"
 #include "ui/controlplacement.h"
 
 #include <QFrame>
@@ -34,7 +35,7 @@ Form1::Form1(QWidget *parent)
       cmdClear(named(new QPushButton(QStringLiteral("Clear"), Frame1), "cmdClear")),
       txtPhase(named(new QLineEdit(Frame1), "txtPhase")),
       Command1(named(new QPushButton(QStringLiteral("Start"), this), "Command1")),
-      Text1(named(new QLineEdit(this), "Text1")),
+      MSComm1(named(new CommControl(this), "MSComm1")), Text1(named(new QLineEdit(this), "Text1")),
       Command2(named(new QPushButton(QStringLiteral("Command2"), this), "Command2")),
       Command3(named(new QPushButton(QStringLiteral("Command3"), this), "Command3")),
       txtR(named(new QLineEdit(this), "txtR")), txtXc(named(new QLineEdit(this), "txtXc")),
@@ -104,6 +105,23 @@ Form1::Form1(QWidget *parent)
     Command3->hide();
 
     Command1->setFocus();
+
+    connect(MSComm1, &CommControl::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &Form1::cmdClear_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Close);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Close();
+    QWidget::closeEvent(event);
+}
+
+void Form1::cmdClear_Click()
+{
+    ClearTextBox();
+    Close();
 }
 
 void Form1::setText2Empty()

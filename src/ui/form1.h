@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+class CommControl;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -20,6 +21,10 @@ class Form1 : public QWidget
 public:
     explicit Form1(QWidget *parent = nullptr);
 
+protected:
+    // Closing the window always goes ahead, and never leaves the port open.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     friend struct Form1Access; // tests drive the private routines through it
 
@@ -34,10 +39,21 @@ private:
     double getPhasenwinkel() const;
     void ClearTextBox();
 
+    // Serial connection (serial/form1_serial.cpp).
+    void Command1_Click();
+    void MSComm1_OnComm();
+    void Close();
+
+    // Clear: an empty display and a closed port.
+    void cmdClear_Click();
+
     // One modal box, OK only, for every message the program shows.
     void MsgBox(const QString &text, QMessageBox::Icon icon);
 
     ReceiveBuffer Text2;
+    // Set while "Datenverlust!" is on screen, so that further losses reported
+    // from inside its event loop do not stack more boxes on it.
+    bool m_dataLossShown = false;
 
     // Created topmost last: where controls overlap, the later sibling lies on top.
     QLabel *Image1;
@@ -52,6 +68,7 @@ private:
     QPushButton *cmdClear;
     QLineEdit *txtPhase;
     QPushButton *Command1;
+    CommControl *MSComm1;
     QLineEdit *Text1;
     QPushButton *Command2;
     QPushButton *Command3;

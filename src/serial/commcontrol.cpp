@@ -1,0 +1,198 @@
+#include "serial/commcontrol.h"
+
+#include "common/failure.h"
+#include "serial/portdirectory.h"
+
+CommControl::CommControl(QObject *parent) : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &CommControl::onReadyRead);
+    connect(&m_port, &QSerialPort::bytesWritten, this, &CommControl::onBytesWritten);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &CommControl::onErrorOccurred);
+}
+
+CommControl::~CommControl()
+{
+    closePort();
+}
+
+void CommControl::setCommPort(qint16 port)
+{
+    if (port < 1)
+        throw Failure::invalidPropertyValue();
+    if (m_open)
+        throw Failure::portAlreadyOpen();
+    m_commPort = port;
+}
+
+void CommControl::setSettings(const QString &settings)
+{
+    m_settings = LineSettings::parse(settings);
+    m_settingsText = settings;
+    if (m_open)
+        m_settings.applyTo(m_port);
+}
+
+void CommControl::setRThreshold(qint16 threshold)
+{
+    if (threshold < 0)
+        throw Failure::invalidPropertyValue();
+    m_rThreshold = threshold;
+}
+
+void CommControl::setSThreshold(qint16 threshold)
+{
+    if (threshold < 0)
+        throw Failure::invalidPropertyValue();
+    m_sThreshold = threshold;
+}
+
+void CommControl::setInBufferSize(int size)
+{
+    if (size < 1)
+        throw Failure::invalidPropertyValue();
+    if (m_open)
+        throw Failure::portAlreadyOpen();
+    m_inBufferSize = size;
+}
+
+void CommControl::setPortOpen(bool open)
+{
+    if (!open) {
+        closePort();
+        return;
+    }
+    if (m_open)
+        throw Failure::portAlreadyOpen();
+    m_port.setPortName(portdirectory::deviceForPort(m_commPort));
+    m_settings.applyTo(m_port);
+    if (!m_port.open(QIODevice::ReadWrite))
+        throw Failure::invalidPortNumber();
+    // The device may hold characters from before this conversation; the
+    // receive buffer must only ever see the answer to our own start command.
+    m_port.clear(QSerialPort::Input);
+    m_open = true;
+    m_countingOverruns = true;
+    m_overruns = 0;
+    overrunSinceLastLook();
+}
+
+void CommControl::setOutput(const QString &text)
+{
+    if (!m_open)
+        throw Failure::portNotOpen();
+    m_port.write(text.toLatin1());
+}
+
+QString CommControl::input()
+{
+    const QString text = QString::fromLatin1(m_queue);
+    m_queue.clear();
+    m_overflowing = false;
+    return text;
+}
+
+void CommControl::onReadyRead()
+{
+    if (!m_open)
+        return;
+    // Everything leaves the serial port's buffer at once, so that the only
+    // limit on what is kept is the queue's own.
+    const QByteArray data = m_port.readAll();
+    const qsizetype room = qMax<qsizetype>(0, m_inBufferSize - m_queue.size());
+    m_queue.append(data.left(room));
+    if (data.size() > room && !m_overflowing) {
+        m_overflowing = true;
+        m_pendingRxOver = true;
+    }
+    if (overrunSinceLastLook())
+        m_pendingOverrun = true;
+    if (m_rThreshold > 0 && m_queue.size() >= m_rThreshold)
+        m_pendingReceive = true;
+    postNotifications();
+}
+
+void CommControl::onBytesWritten()
+{
+    if (m_open && m_sThreshold > 0 && m_port.bytesToWrite() == 0) {
+        m_pendingSend = true;
+        postNotifications();
+    }
+}
+
+void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    // NoError follows every good open, and modem-line calls on a device without
+    // modem lines report UnsupportedOperationError: neither loses the link.
+    if (!m_open || m_linkLost ||
+        (error != QSerialPort::ReadError && error != QSerialPort::ResourceError))
+        return;
+    // The device is gone: its descriptor stays readable forever, so the port
+    // must close or the event loop would spin. Closing waits for the loop,
+    // after any notification already posted, and outside the serial port's
+    // own call.
+    m_linkLost = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // What arrived before the link went is still handed over.
+            deliverNotifications();
+            if (m_linkLost)
+                closePort();
+        },
+        Qt::QueuedConnection);
+}
+
+bool CommControl::overrunSinceLastLook()
+{
+    if (!m_countingOverruns || !m_overrunCounter)
+        return false;
+    const std::optional<quint64> overruns = m_overrunCounter(m_port.handle());
+    if (!overruns) {
+        // The driver keeps no count; it will not start to.
+        m_countingOverruns = false;
+        return false;
+    }
+    const bool lost = *overruns != m_overruns;
+    m_overruns = *overruns;
+    return lost;
+}
+
+void CommControl::postNotifications()
+{
+    if (m_deliveryPosted)
+        return;
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &CommControl::deliverNotifications, Qt::QueuedConnection);
+}
+
+void CommControl::deliverNotifications()
+{
+    m_deliveryPosted = false;
+    // Losses first: they happened before the characters now waiting were read.
+    notifyIf(m_pendingOverrun, comEventOverrun);
+    notifyIf(m_pendingRxOver, comEventRxOver);
+    // A handler running a nested event loop may have read the queue meanwhile.
+    m_pendingReceive = m_pendingReceive && m_rThreshold > 0 && m_queue.size() >= m_rThreshold;
+    notifyIf(m_pendingReceive, comEvReceive);
+    notifyIf(m_pendingSend, comEvSend);
+}
+
+void CommControl::notifyIf(bool &pending, qint16 code)
+{
+    if (!pending || !m_open)
+        return;
+    pending = false;
+    m_commEvent = code;
+    emit OnComm();
+}
+
+void CommControl::closePort()
+{
+    m_port.close();
+    m_open = false;
+    m_linkLost = false;
+    m_countingOverruns = false;
+    m_queue.clear();
+    m_overflowing = false;
+    m_pendingOverrun = m_pendingRxOver = m_pendingReceive = m_pendingSend = false;
+}

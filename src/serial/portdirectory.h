@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Port numbers the way users of COM-port programs know them. On Linux, port N
+// is the device a link named "comN" in the port directory points to (so a USB
+// adapter can be given any number), else /dev/ttyS<N-1>; on Windows it is COMN.
+namespace portdirectory {
+
+// "velumet-display/ports" under the user's config location.
+QString directory();
+
+// Where the link for port N lives, whether or not it exists.
+QString linkPath(int port);
+
+// The device to open for port N. A link is resolved to the real device path,
+// because the serial port names its lock file after the path it is given and a
+// link path would slip past another program's lock on the same device. A link
+// whose device is gone resolves to its missing target, so opening fails.
+QString deviceForPort(int port);
+
+} // namespace portdirectory

@@ -1,0 +1,179 @@
+#include "boxerror.h"
+#include "form1access.h"
+#include "portlink.h"
+#include "serial/portdirectory.h"
+#include "temporaryconfighome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString boxProgram = QStringLiteral(VELUMET_BOX);
+
+// Makes the link for port N point at target, replacing any.
+void placeLink(int port, const QString &target)
+{
+    QVERIFY(QDir().mkpath(portdirectory::directory()));
+    QFile::remove(portdirectory::linkPath(port));
+    QVERIFY(QFile::link(target, portdirectory::linkPath(port)));
+}
+
+void removeLinks()
+{
+    QDir(portdirectory::directory()).removeRecursively();
+}
+
+// A running velumet-box process, ended by a signal when it goes.
+class BoxProcess
+{
+public:
+    explicit BoxProcess(const QStringList &arguments) { m_process.start(boxProgram, arguments); }
+    ~BoxProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(5000);
+        }
+    }
+    QProcess &process() { return m_process; }
+
+    // The first line the box prints.
+    QString firstLine()
+    {
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        }
+        return QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+// velumet-box as a person uses it: options, the port it publishes, its exit.
+class TestBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { removeLinks(); }
+
+    void helpNamesEveryOptionAndFault();
+    void badUsageIsRefused_data();
+    void badUsageIsRefused();
+    void choosesTheLowestFreePortFrom9();
+    void givenPortThatIsTakenIsRefused();
+    void removesItsLinkWhenEnded_data();
+    void removesItsLinkWhenEnded();
+    void answersTheProgramWithTheGivenValues();
+
+private:
+    TemporaryConfigHome m_configHome;
+};
+
+void TestBox::helpNamesEveryOptionAndFault()
+{
+    QProcess help;
+    help.start(boxProgram, {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(5000));
+    QCOMPARE(help.exitCode(), 0);
+    const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
+    for (const char *word : {"--port", "--values", "--fast", "--chunk", "--fault", "no-marker",
+                             "bad-value", "zero-resistance", "garbage-first", "hangup-after=K",
+                             "stream-garbage", "silent", "Com-Port", "Ctrl-C"})
+        QVERIFY2(text.contains(QLatin1String(word)), word);
+}
+
+void TestBox::badUsageIsRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown fault")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("smoke")};
+    QTest::newRow("hang-up without a count")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("hangup-after=")};
+    QTest::newRow("port 0") << QStringList{QStringLiteral("--port"), QStringLiteral("0")};
+    QTest::newRow("port not a number")
+        << QStringList{QStringLiteral("--port"), QStringLiteral("COM3")};
+    QTest::newRow("three values") << QStringList{QStringLiteral("--values"),
+                                                 QStringLiteral("1,2,3")};
+    QTest::newRow("value beyond 16 bits")
+        << QStringList{QStringLiteral("--values"), QStringLiteral("40000,1,2,3")};
+    QTest::newRow("chunk 0") << QStringList{QStringLiteral("--chunk"), QStringLiteral("0")};
+    QTest::newRow("stray argument") << QStringList{QStringLiteral("9")};
+}
+
+void TestBox::badUsageIsRefused()
+{
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.start(boxProgram, arguments);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardError().startsWith("velumet-box: "));
+    QVERIFY(!QFileInfo::exists(portdirectory::linkPath(9)));
+}
+
+void TestBox::choosesTheLowestFreePortFrom9()
+{
+    placeLink(9, QStringLiteral("/dev/null"));      // another device's
+    placeLink(10, QStringLiteral("/dev/ttyGONE7")); // left by a killed box
+    const box::PortLink link(0, QStringLiteral("/dev/zero"));
+    QCOMPARE(link.port(), 10);
+    QCOMPARE(QFileInfo(portdirectory::linkPath(10)).symLinkTarget(), QStringLiteral("/dev/zero"));
+    QCOMPARE(QFileInfo(portdirectory::linkPath(9)).symLinkTarget(), QStringLiteral("/dev/null"));
+}
+
+void TestBox::givenPortThatIsTakenIsRefused()
+{
+    placeLink(3, QStringLiteral("/dev/null"));
+    QVERIFY_THROWS_EXCEPTION(box::BoxError, box::PortLink(3, QStringLiteral("/dev/zero")));
+    QCOMPARE(QFileInfo(portdirectory::linkPath(3)).symLinkTarget(), QStringLiteral("/dev/null"));
+}
+
+void TestBox::removesItsLinkWhenEnded_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Ctrl-C") << SIGINT;
+    QTest::newRow("kill") << SIGTERM;
+    QTest::newRow("terminal closed") << SIGHUP;
+}
+
+void TestBox::removesItsLinkWhenEnded()
+{
+    QFETCH(int, signalNumber);
+    BoxProcess box({QStringLiteral("--port"), QStringLiteral("12")});
+    const QString line = box.firstLine();
+    QVERIFY2(line.contains(QLatin1String("type 12 into the Com-Port field")), qPrintable(line));
+    const QFileInfo link(portdirectory::linkPath(12));
+    QVERIFY(link.symLinkTarget().startsWith(QLatin1String("/dev/pts/")));
+
+    ::kill(static_cast<pid_t>(box.process().processId()), signalNumber);
+    QVERIFY(box.process().waitForFinished(5000));
+    QCOMPARE(box.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(box.process().exitCode(), 0);
+    QVERIFY(!QFileInfo(portdirectory::linkPath(12)).isSymLink());
+}
+
+void TestBox::answersTheProgramWithTheGivenValues()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    BoxProcess box({QStringLiteral("--values"), QStringLiteral("4800,-240,4000,3900"),
+                    QStringLiteral("--chunk"), QStringLiteral("5")});
+    QVERIFY(box.firstLine().contains(QLatin1String("type 9 ")));
+    Form1 form;
+    Form1Access::start(form, QStringLiteral("9"));
+    const QStringList shown{QStringLiteral("480"), QStringLiteral("-24"), QStringLiteral("400"),
+                            QStringLiteral("390"), QStringLiteral("-2.9")};
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), shown, 5000);
+}
+
+QTEST_MAIN(TestBox)
+#include "tst_box.moc"

@@ -1,0 +1,358 @@
+#include "common/failure.h"
+#include "cputime.h"
+#include "serial/commcontrol.h"
+#include "serial/portdirectory.h"
+#include "simulatedbox.h"
+#include "temporaryconfighome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Operation = std::function<void(CommControl &)>;
+
+// The failure number an operation throws, 0 when it throws none.
+int failureOf(const Operation &operation, CommControl &comm)
+{
+    try {
+        operation(comm);
+    } catch (const Failure &failure) {
+        return failure.number();
+    }
+    return 0;
+}
+
+// Every notification's event code, in order.
+class EventLog : public QObject
+{
+public:
+    explicit EventLog(CommControl &comm)
+    {
+        connect(&comm, &CommControl::OnComm, this, [this, &comm] { codes << comm.commEvent(); });
+    }
+    QList<qint16> codes;
+};
+
+void openPort(CommControl &comm, int port)
+{
+    comm.setCommPort(static_cast<qint16>(port));
+    comm.setPortOpen(true);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Operation)
+
+// The serial layer over real pseudo-terminals, with the simulated box at the
+// other end.
+class TestCommControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settings_data();
+    void settings();
+    void refusals_data();
+    void refusals();
+    void portMapping_data();
+    void portMapping();
+    void openFailsWithoutAUsableDevice_data();
+    void openFailsWithoutAUsableDevice();
+    void bytesTravelAsLatin1Unchanged();
+    void openDiscardsWhatWasWaiting();
+    void fullQueueDropsAndReportsOncePerEpisode();
+    void lostCharactersAreReportedFromTheCounters();
+    void countersAreNotAskedWhereTheDriverHasNone();
+    void deviceThatGoesAwayClosesThePortWithoutSpinning();
+
+private:
+    TemporaryConfigHome m_configHome;
+};
+
+void TestCommControl::settings_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("the program's") << QStringLiteral("9600,N,8,1") << true;
+    QTest::newRow("even, 7, 2") << QStringLiteral("19200,E,7,2") << true;
+    QTest::newRow("odd, 5") << QStringLiteral("300,O,5,1") << true;
+    QTest::newRow("mark, 6") << QStringLiteral("115200,M,6,1") << true;
+    QTest::newRow("space, lower case") << QStringLiteral("1200,s,8,2") << true;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("three parts") << QStringLiteral("9600,N,8") << false;
+    QTest::newRow("five parts") << QStringLiteral("9600,N,8,1,1") << false;
+    QTest::newRow("unknown parity") << QStringLiteral("9600,X,8,1") << false;
+    QTest::newRow("parity word") << QStringLiteral("9600,NO,8,1") << false;
+    QTest::newRow("9 data bits") << QStringLiteral("9600,N,9,1") << false;
+    QTest::newRow("4 data bits") << QStringLiteral("9600,N,4,1") << false;
+    QTest::newRow("1.5 stop bits") << QStringLiteral("9600,N,8,1.5") << false;
+    QTest::newRow("3 stop bits") << QStringLiteral("9600,N,8,3") << false;
+    QTest::newRow("blank") << QStringLiteral(" 9600,N,8,1") << false;
+    QTest::newRow("negative baud") << QStringLiteral("-9600,N,8,1") << false;
+    QTest::newRow("zero baud") << QStringLiteral("0,N,8,1") << false;
+    QTest::newRow("letter in baud") << QStringLiteral("96O0,N,8,1") << false;
+    QTest::newRow("semicolons") << QStringLiteral("9600;N;8;1") << false;
+}
+
+void TestCommControl::settings()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    CommControl comm;
+    comm.setSettings(QStringLiteral("4800,E,7,2"));
+    QCOMPARE(failureOf([&](CommControl &c) { c.setSettings(text); }, comm), valid ? 0 : 380);
+    QCOMPARE(comm.settings(), valid ? text : QStringLiteral("4800,E,7,2"));
+}
+
+void TestCommControl::refusals_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<int>("number");
+    QTest::newRow("port number 0")
+        << false << Operation([](CommControl &c) { c.setCommPort(0); }) << 380;
+    QTest::newRow("negative port number")
+        << false << Operation([](CommControl &c) { c.setCommPort(-3); }) << 380;
+    QTest::newRow("negative receive threshold")
+        << false << Operation([](CommControl &c) { c.setRThreshold(-1); }) << 380;
+    QTest::newRow("queue size 0") << false
+                                  << Operation([](CommControl &c) { c.setInBufferSize(0); }) << 380;
+    QTest::newRow("sending while closed")
+        << false << Operation([](CommControl &c) { c.setOutput(QStringLiteral("B")); }) << 8018;
+    QTest::newRow("port number while open")
+        << true << Operation([](CommControl &c) { c.setCommPort(2); }) << 8005;
+    QTest::newRow("opening while open")
+        << true << Operation([](CommControl &c) { c.setPortOpen(true); }) << 8005;
+    QTest::newRow("queue size while open")
+        << true << Operation([](CommControl &c) { c.setInBufferSize(64); }) << 8005;
+    QTest::newRow("thresholds while open") << true << Operation([](CommControl &c) {
+        c.setSThreshold(1);
+        c.setRThreshold(1);
+    }) << 0;
+    QTest::newRow("settings while open")
+        << true << Operation([](CommControl &c) { c.setSettings(QStringLiteral("9600,N,8,1")); })
+        << 0;
+}
+
+void TestCommControl::refusals()
+{
+    QFETCH(bool, open);
+    QFETCH(Operation, operation);
+    QFETCH(int, number);
+    std::unique_ptr<box::SimulatedBox> device;
+    CommControl comm;
+    if (open) {
+        device = std::make_unique<box::SimulatedBox>(box::Behaviour{});
+        openPort(comm, device->port());
+    }
+    QCOMPARE(failureOf(operation, comm), number);
+    // A refusal leaves the port as it was.
+    QCOMPARE(comm.portOpen(), open);
+    if (open)
+        QCOMPARE(comm.commPort(), device->port());
+}
+
+void TestCommControl::portMapping_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("no link, port 1") << 1 << QString() << QStringLiteral("/dev/ttyS0");
+    QTest::newRow("no link, port 12") << 12 << QString() << QStringLiteral("/dev/ttyS11");
+    QTest::newRow("link to a device")
+        << 3 << QStringLiteral("/dev/null") << QStringLiteral("/dev/null");
+    QTest::newRow("link through a link")
+        << 4 << QStringLiteral("/dev/stdin")
+        << QFileInfo(QStringLiteral("/dev/stdin")).canonicalFilePath();
+    QTest::newRow("link to a device that is gone")
+        << 5 << QStringLiteral("/dev/ttyGONE7") << QStringLiteral("/dev/ttyGONE7");
+}
+
+void TestCommControl::portMapping()
+{
+    QFETCH(int, port);
+    QFETCH(QString, link);
+    QFETCH(QString, device);
+    QVERIFY(QDir().mkpath(portdirectory::directory()));
+    const QString path = portdirectory::linkPath(port);
+    QFile::remove(path);
+    if (!link.isEmpty())
+        QVERIFY(QFile::link(link, path));
+    QCOMPARE(portdirectory::deviceForPort(port), device);
+    QFile::remove(path);
+}
+
+void TestCommControl::openFailsWithoutAUsableDevice_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("heldByAnotherProgram");
+    QTest::newRow("no link and no such device") << QString() << false;
+    QTest::newRow("link to a device that is gone") << QStringLiteral("/dev/ttyGONE7") << false;
+    QTest::newRow("not a serial device") << QStringLiteral("/dev/null") << false;
+    QTest::newRow("held by another program") << QString() << true;
+}
+
+void TestCommControl::openFailsWithoutAUsableDevice()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, heldByAnotherProgram);
+    // High enough that no /dev/ttyS device of this machine answers to it.
+    int port = 30000;
+    QVERIFY(QDir().mkpath(portdirectory::directory()));
+    QFile::remove(portdirectory::linkPath(port));
+    if (!link.isEmpty())
+        QVERIFY(QFile::link(link, portdirectory::linkPath(port)));
+    std::unique_ptr<box::SimulatedBox> device;
+    CommControl holder;
+    if (heldByAnotherProgram) {
+        device = std::make_unique<box::SimulatedBox>(box::Behaviour{});
+        port = device->port();
+        openPort(holder, port);
+    }
+
+    CommControl comm;
+    comm.setCommPort(static_cast<qint16>(port));
+    QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
+    QVERIFY(!comm.portOpen());
+    QFile::remove(portdirectory::linkPath(30000));
+}
+
+void TestCommControl::bytesTravelAsLatin1Unchanged()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl comm;
+    comm.setRThreshold(1);
+    comm.setSThreshold(1);
+    const EventLog log(comm);
+    openPort(comm, device.port());
+
+    comm.setOutput(QStringLiteral("B\u00e4\u00ff\r"));
+    QTRY_COMPARE_WITH_TIMEOUT(device.received(), QByteArray("B\xe4\xff\r"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.codes.contains(CommControl::comEvSend), 5000);
+
+    const QByteArray sent("\x00\x01>>\x7f\x80\xe4\xff", 8);
+    device.send(sent);
+    QTRY_VERIFY_WITH_TIMEOUT(comm.inBufferCount() == sent.size(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.codes.contains(CommControl::comEvReceive), 5000);
+    QCOMPARE(comm.input(), QString::fromLatin1(sent));
+    QCOMPARE(comm.inBufferCount(), 0);
+    QCOMPARE(comm.input(), QString());
+}
+
+void TestCommControl::openDiscardsWhatWasWaiting()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    device.send("left over from before");
+    QTest::qWait(50);
+    CommControl comm;
+    openPort(comm, device.port());
+    device.send("now");
+    QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 3, 5000);
+    QCOMPARE(comm.input(), QStringLiteral("now"));
+}
+
+void TestCommControl::fullQueueDropsAndReportsOncePerEpisode()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl comm;
+    const EventLog log(comm); // no receive threshold: nobody reads until asked
+    openPort(comm, device.port());
+    QByteArray flood;
+    for (int i = 0; i < 5000; ++i)
+        flood.append(static_cast<char>('a' + i % 26));
+
+    device.send(flood);
+    QTRY_COMPARE_WITH_TIMEOUT(log.codes, QList<qint16>{CommControl::comEventRxOver}, 5000);
+    device.send("more");
+    QTest::qWait(200);
+    QCOMPARE(log.codes.size(), 1);
+    QCOMPARE(comm.input(), QString::fromLatin1(flood.left(CommControl::defaultInBufferSize)));
+
+    // Reading ends the episode; the next flood is a new one.
+    device.send(flood);
+    QTRY_COMPARE_WITH_TIMEOUT(log.codes.size(), 2, 5000);
+    QCOMPARE(log.codes.last(), CommControl::comEventRxOver);
+}
+
+void TestCommControl::lostCharactersAreReportedFromTheCounters()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl comm;
+    comm.setRThreshold(1);
+    quint64 overruns = 7; // what the driver had counted before the program came
+    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    const EventLog log(comm);
+    openPort(comm, device.port());
+
+    device.send("a");
+    QTRY_COMPARE_WITH_TIMEOUT(log.codes, QList<qint16>{CommControl::comEvReceive}, 5000);
+    QCOMPARE(comm.input(), QStringLiteral("a"));
+
+    overruns += 3;
+    device.send("b");
+    const QList<qint16> lossThenData{CommControl::comEvReceive, CommControl::comEventOverrun,
+                                     CommControl::comEvReceive};
+    QTRY_COMPARE_WITH_TIMEOUT(log.codes, lossThenData, 5000);
+    QCOMPARE(comm.input(), QStringLiteral("b"));
+    QVERIFY(comm.portOpen());
+}
+
+void TestCommControl::countersAreNotAskedWhereTheDriverHasNone()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl comm;
+    comm.setRThreshold(1);
+    int asked = 0;
+    int handle = -1;
+    comm.setOverrunCounter([&](qintptr h) {
+        ++asked;
+        handle = static_cast<int>(h);
+        return driverOverruns(h);
+    });
+    const EventLog log(comm);
+    openPort(comm, device.port());
+    device.send("ab");
+    QTRY_VERIFY_WITH_TIMEOUT(log.codes.contains(CommControl::comEvReceive), 5000);
+    comm.input();
+    device.send("cd");
+    QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 2, 5000);
+    // A pseudo-terminal keeps no counters: asked once at open, never again.
+    QVERIFY(handle >= 0);
+    QCOMPARE(asked, 1);
+    QVERIFY(!log.codes.contains(CommControl::comEventOverrun));
+}
+
+void TestCommControl::deviceThatGoesAwayClosesThePortWithoutSpinning()
+{
+    const int port = [] {
+        box::SimulatedBox first(box::Behaviour{});
+        return first.port();
+    }();
+    auto device = std::make_unique<box::SimulatedBox>(box::Behaviour{}, port);
+    CommControl comm;
+    comm.setRThreshold(1);
+    const EventLog log(comm);
+    openPort(comm, port);
+
+    device->hangUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!comm.portOpen(), 5000);
+    const double before = processCpuSeconds();
+    QTest::qWait(1000);
+    // A loop spinning on the dead descriptor would burn most of the second.
+    QVERIFY2(processCpuSeconds() - before < 0.3, "the event loop spins after a hang-up");
+    QVERIFY(log.codes.isEmpty());
+
+    device = std::make_unique<box::SimulatedBox>(box::Behaviour{}, port);
+    openPort(comm, port);
+    QVERIFY(comm.portOpen());
+}
+
+QTEST_MAIN(TestCommControl)
+#include "tst_commcontrol.moc"

@@ -1,0 +1,398 @@
+#include "behaviour.h"
+#include "cputime.h"
+#include "decoder/mdlDecodeEncode.h"
+#include "form1access.h"
+#include "messageboxanswerer.h"
+#include "serial/portdirectory.h"
+#include "simulatedbox.h"
+#include "temporaryconfighome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString notOpened = QStringLiteral("Der angegebene Com-Port konnte nicht geöffnet werden!");
+const QString dataLossText = QStringLiteral("Datenverlust!");
+// What the default box shows: 5230, 600, 4321 and -12 tenths.
+const QStringList defaultDisplay{QStringLiteral("523"), QStringLiteral("60"),
+                                 QStringLiteral("432.1"), QStringLiteral("-1.2"),
+                                 QStringLiteral("6.5")};
+const QStringList blank{QString(), QString(), QString(), QString(), QString()};
+
+QString portText(const box::SimulatedBox &device)
+{
+    return QString::number(device.port());
+}
+
+box::Behaviour fastBox()
+{
+    box::Behaviour behaviour;
+    behaviour.fast = true;
+    return behaviour;
+}
+
+// What the window shows when it receives these bytes directly, without a line
+// in between.
+QStringList displayFor(const QByteArray &bytes)
+{
+    Form1 form;
+    Form1Access::receive(form, QString::fromLatin1(bytes));
+    return Form1Access::display(form);
+}
+
+} // namespace
+
+// Start, the serial event handler and Close, against the simulated box over
+// real pseudo-terminals.
+class TestSerial : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void startSendsTheStartCommandAndShowsTheAnswer();
+    void valuesAppearWithThe68thCharacter();
+    void startDiscardsWhatWasWaitingFromBefore();
+    void emptyPortField();
+    void portFieldThatIsNoPortNumber_data();
+    void portFieldThatIsNoPortNumber();
+    void portWithoutUsableDevice_data();
+    void portWithoutUsableDevice();
+    void startWhileOpenEndsTheConversation();
+    void dataLoss_data();
+    void dataLoss();
+    void dataLossBoxesDoNotStack();
+    void hangUpMidFrame();
+    void closeClosesOnlyAnOpenPort();
+    void boxFaults_data();
+    void boxFaults();
+
+private:
+    TemporaryConfigHome m_configHome;
+};
+
+void TestSerial::startSendsTheStartCommandAndShowsTheAnswer()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, portText(device));
+    QVERIFY(Form1Access::comm(form).portOpen());
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    QTest::qWait(100);
+    QCOMPARE(device.received(), QByteArray("B593817"));
+    QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::valuesAppearWithThe68thCharacter()
+{
+    box::Behaviour oneByOne;
+    oneByOne.chunk = 1;
+    box::SimulatedBox device(oneByOne);
+    const QByteArray frame = box::answer(oneByOne, mdlDecodeEncode::decodingKey);
+    Form1 form;
+    // Connected after the window's own handler, so it sees each chunk's result.
+    struct Seen
+    {
+        qint64 length;
+        QString resistance;
+    };
+    QList<Seen> seen;
+    QObject probe;
+    connect(&Form1Access::comm(form), &CommControl::OnComm, &probe, [&] {
+        seen.append({Form1Access::buffer(form).length(), Form1Access::display(form).first()});
+    });
+
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::buffer(form).length(), frame.size(), 5000);
+    QVERIFY2(seen.size() > 10, "the answer should arrive in many chunks");
+    for (const Seen &chunk : seen) {
+        if (chunk.length < 68)
+            QCOMPARE(chunk.resistance, QString());
+        else
+            QCOMPARE(chunk.resistance, QStringLiteral("523"));
+    }
+    QCOMPARE(Form1Access::buffer(form).head(), QString::fromLatin1(frame.left(62)));
+    QCOMPARE(Form1Access::display(form), defaultDisplay);
+}
+
+void TestSerial::startDiscardsWhatWasWaitingFromBefore()
+{
+    box::SimulatedBox device(fastBox());
+    // A whole earlier measurement still waiting on the line must not be shown
+    // as this one's.
+    box::Behaviour earlier;
+    earlier.values = {4800, -24, 4000, 3900};
+    device.send(box::answer(earlier, mdlDecodeEncode::decodingKey));
+    QTest::qWait(50);
+    Form1 form;
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+}
+
+void TestSerial::emptyPortField()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    Form1Access::receive(form, u"kept");
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, QString());
+    QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Bitte geben Sie einen Com-Port ein!")});
+    QCOMPARE(answerer.shown().first().icon, QMessageBox::Critical);
+    QCOMPARE(form.focusWidget(), Form1Access::portField(form));
+    QCOMPARE(Form1Access::buffer(form).length(), 4);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    QTest::qWait(100);
+    QCOMPARE(device.received(), QByteArray());
+}
+
+void TestSerial::portFieldThatIsNoPortNumber_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("letters") << QStringLiteral("abc")
+                             << QStringLiteral("Fehler13 (Type mismatch) ");
+    QTest::newRow("blanks only") << QStringLiteral("   ")
+                                 << QStringLiteral("Fehler13 (Type mismatch) ");
+    QTest::newRow("port with a name")
+        << QStringLiteral("COM3") << QStringLiteral("Fehler13 (Type mismatch) ");
+    QTest::newRow("beyond 16 bits")
+        << QStringLiteral("70000") << QStringLiteral("Fehler6 (Overflow) ");
+    QTest::newRow("zero") << QStringLiteral("0")
+                          << QStringLiteral("Fehler380 (Invalid property value) ");
+    QTest::newRow("negative") << QStringLiteral("-3")
+                              << QStringLiteral("Fehler380 (Invalid property value) ");
+}
+
+void TestSerial::portFieldThatIsNoPortNumber()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, message);
+    Form1 form;
+    Form1Access::receive(form, u"from before");
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, field);
+    QCOMPARE(answerer.texts(), QStringList{message});
+    QCOMPARE(answerer.shown().first().icon, QMessageBox::NoIcon);
+    QCOMPARE(Form1Access::buffer(form).length(), 0);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+}
+
+void TestSerial::portWithoutUsableDevice_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("heldByAnotherProgram");
+    QTest::newRow("no such device") << QString() << false;
+    QTest::newRow("device gone") << QStringLiteral("/dev/ttyGONE7") << false;
+    QTest::newRow("not a serial device") << QStringLiteral("/dev/null") << false;
+    QTest::newRow("held by another program") << QString() << true;
+}
+
+void TestSerial::portWithoutUsableDevice()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, heldByAnotherProgram);
+    int port = 30000;
+    QVERIFY(QDir().mkpath(portdirectory::directory()));
+    QFile::remove(portdirectory::linkPath(port));
+    if (!link.isEmpty())
+        QVERIFY(QFile::link(link, portdirectory::linkPath(port)));
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl otherProgram;
+    if (heldByAnotherProgram) {
+        port = device.port();
+        otherProgram.setCommPort(static_cast<qint16>(port));
+        otherProgram.setPortOpen(true);
+    }
+
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, QString::number(port));
+    QCOMPARE(answerer.texts(), QStringList{notOpened});
+    QCOMPARE(answerer.shown().first().icon, QMessageBox::Critical);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    QTest::qWait(100);
+    QCOMPARE(device.received(), QByteArray());
+    QFile::remove(portdirectory::linkPath(30000));
+}
+
+void TestSerial::startWhileOpenEndsTheConversation()
+{
+    box::SimulatedBox device(fastBox());
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+
+    Form1Access::start(form, portText(device));
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    QCOMPARE(Form1Access::buffer(form).length(), 0);
+    QTest::qWait(100);
+    QCOMPARE(device.received(), QByteArray("B593817"));
+    QVERIFY(answerer.shown().isEmpty());
+
+    // The next Start begins a new conversation.
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(device.received(), QByteArray("B593817B593817"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Form1Access::buffer(form).holdsFrame(), 5000);
+    QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::dataLoss_data()
+{
+    QTest::addColumn<bool>("overrun");
+    QTest::newRow("characters lost by the driver") << true;
+    QTest::newRow("receive queue full") << false;
+}
+
+void TestSerial::dataLoss()
+{
+    QFETCH(bool, overrun);
+    box::SimulatedBox device(fastBox());
+    Form1 form;
+    CommControl &comm = Form1Access::comm(form);
+    quint64 overruns = 0;
+    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    if (!overrun)
+        comm.setInBufferSize(16);
+    int waitingWhenShown = -1;
+    qint64 bufferWhenShown = -1;
+    const MessageBoxAnswerer answerer(0, [&] {
+        if (waitingWhenShown >= 0)
+            return;
+        waitingWhenShown = comm.inBufferCount();
+        bufferWhenShown = Form1Access::buffer(form).length();
+    });
+
+    Form1Access::start(form, portText(device));
+    if (overrun)
+        overruns = 1;
+    const QStringList oneLoss{dataLossText};
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts(), oneLoss, 5000);
+    QCOMPARE(answerer.shown().first().icon, QMessageBox::NoIcon);
+    // The handler read nothing for the loss: what was waiting stayed queued
+    // and the receive buffer untouched, until the receive notification.
+    QVERIFY(waitingWhenShown > 0);
+    QCOMPARE(bufferWhenShown, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(Form1Access::buffer(form).length() > 0, 5000);
+    QVERIFY(comm.portOpen());
+    if (overrun)
+        QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+}
+
+void TestSerial::dataLossBoxesDoNotStack()
+{
+    box::Behaviour oneByOne;
+    oneByOne.chunk = 1;
+    box::SimulatedBox device(oneByOne);
+    const qsizetype answerSize = box::answer(oneByOne, mdlDecodeEncode::decodingKey).size();
+    Form1 form;
+    // Every read finds characters lost.
+    quint64 overruns = 0;
+    Form1Access::comm(form).setOverrunCounter(
+        [&overruns](qintptr) { return std::optional<quint64>(overruns++); });
+    qint64 receivedWhileShown = -1;
+    QStringList displayWhileShown;
+    const MessageBoxAnswerer slowUser(1500, [&] {
+        if (receivedWhileShown < 0) {
+            receivedWhileShown = Form1Access::buffer(form).length();
+            displayWhileShown = Form1Access::display(form);
+        }
+    });
+
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(slowUser.shown().size(), 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(receivedWhileShown >= 0, 5000);
+    QCOMPARE(slowUser.mostOpenAtOnce(), 1);
+    // The whole answer arrived and was evaluated while the box was open.
+    QCOMPARE(receivedWhileShown, answerSize);
+    QCOMPARE(displayWhileShown, defaultDisplay);
+}
+
+void TestSerial::hangUpMidFrame()
+{
+    box::Behaviour hangsUp;
+    hangsUp.chunk = 4;
+    hangsUp.fault = box::Fault::HangUp;
+    hangsUp.hangUpAfter = 30;
+    auto device = std::make_unique<box::SimulatedBox>(hangsUp);
+    const int port = device->port();
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, QString::number(port));
+    QTRY_VERIFY_WITH_TIMEOUT(device->isHungUp(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Form1Access::comm(form).portOpen(), 5000);
+    const double before = processCpuSeconds();
+    QTest::qWait(1000);
+    QVERIFY2(processCpuSeconds() - before < 0.3, "the event loop spins after a hang-up");
+    QVERIFY(answerer.shown().isEmpty());
+    QVERIFY(Form1Access::buffer(form).length() <= 30);
+    QCOMPARE(Form1Access::display(form), blank);
+
+    // The box is back: Start works again.
+    device = std::make_unique<box::SimulatedBox>(fastBox(), port);
+    Form1Access::start(form, QString::number(port));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::closeClosesOnlyAnOpenPort()
+{
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::close(form);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+
+    box::SimulatedBox device(box::Behaviour{});
+    Form1Access::start(form, portText(device));
+    QVERIFY(Form1Access::comm(form).portOpen());
+    Form1Access::close(form);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    Form1Access::close(form);
+    QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::boxFaults_data()
+{
+    QTest::addColumn<box::Fault>("fault");
+    QTest::newRow("no marker") << box::Fault::NoMarker;
+    QTest::newRow("value not a number") << box::Fault::BadValue;
+    QTest::newRow("zero resistance") << box::Fault::ZeroResistance;
+    QTest::newRow("garbage first") << box::Fault::GarbageFirst;
+    QTest::newRow("endless garbage") << box::Fault::StreamGarbage;
+    QTest::newRow("silent") << box::Fault::Silent;
+}
+
+void TestSerial::boxFaults()
+{
+    QFETCH(box::Fault, fault);
+    box::Behaviour behaviour;
+    behaviour.fault = fault;
+    box::SimulatedBox device(behaviour);
+    QByteArray expected = box::answer(behaviour, mdlDecodeEncode::decodingKey);
+    if (fault == box::Fault::StreamGarbage)
+        expected = expected.repeated(20);
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, portText(device));
+    if (expected.isEmpty())
+        QTest::qWait(300);
+    QTRY_VERIFY_WITH_TIMEOUT(Form1Access::buffer(form).length() >= expected.size(), 5000);
+    // Whatever the box sends arrives as sent and is shown as if received
+    // directly; a bad frame shows nothing stale and no message.
+    QCOMPARE(Form1Access::buffer(form).head(), QString::fromLatin1(expected.left(62)));
+    QCOMPARE(Form1Access::display(form), displayFor(expected));
+    QVERIFY(answerer.shown().isEmpty());
+    QVERIFY(Form1Access::comm(form).portOpen());
+}
+
+QTEST_MAIN(TestSerial)
+#include "tst_serial.moc"

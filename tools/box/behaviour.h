@@ -1,0 +1,46 @@
+#pragma once
+
+#include "frame.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace box {
+
+// Ways in which the box can misbehave, for tests and demonstrations.
+enum class Fault {
+    None,
+    NoMarker,       // the frame lacks its ">>"
+    BadValue,       // the resistance field is not a number
+    ZeroResistance, // a resistance of 0
+    GarbageFirst,   // noise on the line before the frame
+    HangUp,         // the line goes dead after hangUpAfter bytes of the answer
+    StreamGarbage,  // answers with noise that never ends
+    Silent,         // never answers
+};
+
+struct Behaviour
+{
+    Values values;
+    // Hand the answer over at once instead of at 9600 baud.
+    bool fast = false;
+    // Bytes handed over together.
+    int chunk = 8;
+    Fault fault = Fault::None;
+    int hangUpAfter = 0;
+};
+
+// The fault a name on the command line stands for ("hangup-after=K" sets the
+// byte count too); nothing for a name it does not know.
+std::optional<Behaviour> withFault(Behaviour behaviour, const QString &name);
+
+// The fault names and what they do, one per line, for --help.
+QString faultHelp();
+
+// The bytes the box answers a start command carrying key with. For noise that
+// never ends this is its first stretch, which repeats; for silence, nothing.
+QByteArray answer(const Behaviour &behaviour, const QString &key);
+
+} // namespace box

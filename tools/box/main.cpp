@@ -1,0 +1,137 @@
+#include "behaviour.h"
+#include "boxerror.h"
+#include "quitonsignals.h"
+#include "simulatedbox.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <csignal>
+
+namespace {
+
+constexpr int exitBadUsage = 2;
+
+QString description()
+{
+    return QStringLiteral(
+               "Plays the measuring box for Velumet Display, so that the program can be used\n"
+               "without the hardware. The box appears as a numbered serial port: start it,\n"
+               "type the number it prints into the Com-Port field of Velumet Display and press\n"
+               "Start. Each Start gets a measurement frame with the values of --values, paced\n"
+               "like a 9600-baud line. The box runs until Ctrl-C and then takes its port\n"
+               "number away again.\n"
+               "\n"
+               "Examples:\n"
+               "  velumet-box                          answer as port 9 (or the next free one)\n"
+               "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
+               "  velumet-box --fault hangup-after=30  the line dies in the middle of a frame\n"
+               "\n"
+               "Faults (--fault NAME):\n") +
+           box::faultHelp().chopped(1);
+}
+
+bool parseValues(const QString &text, box::Values &values)
+{
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4)
+        return false;
+    qint16 numbers[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        numbers[i] = parts[i].trimmed().toShort(&ok);
+        if (!ok)
+            return false;
+    }
+    values = {numbers[0], numbers[1], numbers[2], numbers[3]};
+    return true;
+}
+
+int usageError(const QString &text)
+{
+    QTextStream(stderr) << "velumet-box: " << text << "\n"
+                        << "Try 'velumet-box --help' for more information.\n";
+    return exitBadUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velumet-box"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addHelpOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Port number to appear as (default: the lowest free one from 9 up)."),
+        QStringLiteral("N"));
+    const QCommandLineOption valuesOption(
+        QStringLiteral("values"),
+        QStringLiteral("Resistance, reactance, R-Hand and R-Foot in tenths, as whole numbers "
+                       "(default: 5230,600,4321,-12, shown as 523, 60, 432.1, -1.2)."),
+        QStringLiteral("R,XC,RH,RF"));
+    const QCommandLineOption fastOption(QStringLiteral("fast"),
+                                        QStringLiteral("Answer at once instead of at 9600 baud."));
+    const QCommandLineOption chunkOption(QStringLiteral("chunk"),
+                                         QStringLiteral("Bytes handed over together (default: 8)."),
+                                         QStringLiteral("N"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"), QStringLiteral("Misbehave in one of the ways listed above."),
+        QStringLiteral("NAME"));
+    parser.addOptions({portOption, valuesOption, fastOption, chunkOption, faultOption});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument ") +
+                          parser.positionalArguments().first());
+
+    box::Behaviour behaviour;
+    int port = 0;
+    if (parser.isSet(portOption)) {
+        bool ok = false;
+        port = parser.value(portOption).toInt(&ok);
+        if (!ok || port < 1 || port > 32767)
+            return usageError(QStringLiteral("--port takes a number from 1 to 32767"));
+    }
+    if (parser.isSet(valuesOption) && !parseValues(parser.value(valuesOption), behaviour.values))
+        return usageError(QStringLiteral(
+            "--values takes four whole numbers from -32768 to 32767, such as 5230,600,4321,-12"));
+    behaviour.fast = parser.isSet(fastOption);
+    if (parser.isSet(chunkOption)) {
+        bool ok = false;
+        behaviour.chunk = parser.value(chunkOption).toInt(&ok);
+        if (!ok || behaviour.chunk < 1)
+            return usageError(QStringLiteral("--chunk takes a number of bytes, at least 1"));
+    }
+    if (parser.isSet(faultOption)) {
+        const std::optional<box::Behaviour> faulty =
+            box::withFault(behaviour, parser.value(faultOption));
+        if (!faulty)
+            return usageError(QStringLiteral("unknown fault ") + parser.value(faultOption));
+        behaviour = *faulty;
+    }
+
+    QTextStream out(stdout);
+    try {
+        const box::QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
+        box::SimulatedBox simulated(behaviour, port);
+        QObject::connect(
+            &simulated, &box::SimulatedBox::commandReceived, &app, [&out](const QString &key) {
+                out << "Start command received (key " << key << "), answering." << Qt::endl;
+            });
+        QObject::connect(&simulated, &box::SimulatedBox::lineHungUp, &app, [&out] {
+            out << "The line is hung up; the box is gone." << Qt::endl;
+            QCoreApplication::quit();
+        });
+        out << "Measuring box ready: type " << simulated.port()
+            << " into the Com-Port field and press Start (device " << simulated.devicePath()
+            << "; Ctrl-C ends the box)." << Qt::endl;
+        return QCoreApplication::exec();
+    } catch (const box::BoxError &error) {
+        QTextStream(stderr) << "velumet-box: " << error.what() << "\n";
+        return 1;
+    }
+}

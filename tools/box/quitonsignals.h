@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <initializer_list>
+
+namespace box {
+
+// Turns the given signals (Ctrl-C, kill) into a normal quit of the event loop,
+// so that everything is torn down as on any other exit and the box removes its
+// port link. The signals are blocked and read from a descriptor instead of
+// interrupting the program. Construct it before any thread is started.
+class QuitOnSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit QuitOnSignals(std::initializer_list<int> signalNumbers, QObject *parent = nullptr);
+    ~QuitOnSignals() override;
+
+private:
+    void onSignal();
+
+    int m_descriptor = -1;
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace box
