@@ -107,6 +107,13 @@ void TestNumberText::formatGeneral_data()
     QTest::newRow("german tenths") << de << 52.3 << "52,3";
     QTest::newRow("german negative") << de << -1.2 << "-1,2";
     QTest::newRow("german no grouping") << de << 3276.7 << "3276,7";
+    // Locales whose own minus sign or digits differ: the display keeps "-"
+    // and 0-9, so that the phase angle can read the values back.
+    const QLocale sv(QLocale::Swedish, QLocale::Sweden);
+    const QLocale ar(QLocale::Arabic, QLocale::Egypt);
+    QTest::newRow("swedish minus") << sv << -1.2 << "-1,2";
+    QTest::newRow("arabic digits")
+        << ar << -52.3 << QString(QStringLiteral("-52") + ar.decimalPoint() + u'3');
 }
 
 void TestNumberText::formatGeneral()

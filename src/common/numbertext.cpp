@@ -4,33 +4,38 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
+#include <string>
+#include <system_error>
 
 namespace numbertext {
 
 namespace {
 
-// Accepts [sign] digits [separator digits] with at least one digit; returns
-// the value in C notation so that QString::toDouble can read it without
-// accepting the exponents and group separators QLocale would let through.
-bool toCNotation(const QString &text, QString &out)
+// Rewrites [sign] digits [separator digits], with at least one digit, in C
+// notation. Exponents and digit grouping are refused here, although the
+// locale's own parser would take them: a value field holds plain digits.
+bool toCNotation(QStringView text, QStringView separator, std::string &out)
 {
-    const QString trimmed = text.trimmed();
-    const QString separator = QLocale().decimalPoint();
     qsizetype i = 0;
-    out.clear();
-    if (i < trimmed.size() && (trimmed[i] == u'+' || trimmed[i] == u'-'))
-        out += trimmed[i++];
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        if (text[i] == u'-')
+            out += '-';
+        ++i;
+    }
     bool digits = false;
     bool fraction = false;
-    while (i < trimmed.size()) {
-        if (trimmed[i] >= u'0' && trimmed[i] <= u'9') {
-            out += trimmed[i++];
+    while (i < text.size()) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            out += static_cast<char>(c.unicode());
             digits = true;
-        } else if (!fraction && QStringView(trimmed).mid(i).startsWith(separator)) {
-            out += u'.';
-            i += separator.size();
+            ++i;
+        } else if (!fraction && text.mid(i).startsWith(separator)) {
+            out += '.';
             fraction = true;
+            i += separator.size();
         } else {
             return false;
         }
@@ -52,22 +57,27 @@ qint16 toInt16(const QString &text)
 
 double toDouble(const QString &text)
 {
-    QString c;
-    if (!toCNotation(text, c))
+    // std::from_chars rather than QLocale or strtod: it ignores the process
+    // locale and costs little, which matters as this runs on every received chunk.
+    std::string c;
+    if (!toCNotation(QStringView(text).trimmed(), QLocale().decimalPoint(), c))
         throw Failure::typeMismatch();
-    bool ok = false;
-    const double value = c.toDouble(&ok);
-    if (!ok)
+    double value = 0.0;
+    const std::from_chars_result result = std::from_chars(c.data(), c.data() + c.size(), value);
+    if (result.ec == std::errc::result_out_of_range)
         throw Failure::overflow();
     return value;
 }
 
 QString formatGeneral(double value)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    // Adding +0.0 turns a negative zero into a positive one.
-    return locale.toString(value + 0.0, 'g', 15);
+    // %.15g: up to 15 significant digits, trailing zeros dropped, and never a
+    // group separator. Adding +0.0 turns a negative zero into a positive one.
+    char digits[32];
+    const std::to_chars_result result =
+        std::to_chars(digits, digits + sizeof digits, value + 0.0, std::chars_format::general, 15);
+    QString text = QString::fromLatin1(digits, result.ptr - digits);
+    return text.replace(u'.', QLocale().decimalPoint());
 }
 
 double roundHalfEven(double value, int decimals)
