@@ -84,7 +84,8 @@ void TestCommControl::settings_data()
     QTest::newRow("even, 7, 2") << QStringLiteral("19200,E,7,2") << true;
     QTest::newRow("odd, 5") << QStringLiteral("300,O,5,1") << true;
     QTest::newRow("mark, 6") << QStringLiteral("115200,M,6,1") << true;
-    QTest::newRow("space, lower case") << QStringLiteral("1200,s,8,2") << true;
+    QTest::newRow("space, 2") << QStringLiteral("1200,S,8,2") << true;
+    QTest::newRow("lower-case parity") << QStringLiteral("1200,s,8,2") << false;
     QTest::newRow("empty") << QString() << false;
     QTest::newRow("three parts") << QStringLiteral("9600,N,8") << false;
     QTest::newRow("five parts") << QStringLiteral("9600,N,8,1,1") << false;
@@ -130,6 +131,8 @@ void TestCommControl::refusals_data()
         << true << Operation([](CommControl &c) { c.setCommPort(2); }) << 8005;
     QTest::newRow("opening while open")
         << true << Operation([](CommControl &c) { c.setPortOpen(true); }) << 8005;
+    QTest::newRow("invalid port number while open")
+        << true << Operation([](CommControl &c) { c.setCommPort(0); }) << 8005;
     QTest::newRow("queue size while open")
         << true << Operation([](CommControl &c) { c.setInBufferSize(64); }) << 8005;
     QTest::newRow("thresholds while open") << true << Operation([](CommControl &c) {

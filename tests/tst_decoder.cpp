@@ -1,4 +1,5 @@
 #include "common/failure.h"
+#include "crosscheck.h"
 #include "decoder/mdlDecodeEncode.h"
 #include "frame.h"
 
@@ -65,11 +66,7 @@ void TestDecoder::shiftsOfTheKey()
 
 void TestDecoder::crossCheckVector()
 {
-    // Enciphered by an encoder written independently of this program.
-    const QByteArray bytes = QByteArray::fromHex("3e3e96614979623969514e7b64396951396967496951397d6"
-                                                 "44b7a51467961497a63549d63497b67467a6346796a"
-                                                 "54b89c396951396951396951396951390d0a454e440d0a");
-    QString frame = QString::fromLatin1(bytes);
+    QString frame = QString::fromLatin1(crossCheckFrame());
     QCOMPARE(mdlDecodeEncode::fcEncodeString(frame, decodingKey),
              QStringLiteral("M0001   523     60   4321 -00012;T2026-12-09;ok             "));
 }

@@ -1,3 +1,4 @@
+#include "crosscheck.h"
 #include "decoder/mdlDecodeEncode.h"
 #include "form1access.h"
 #include "frame.h"
@@ -43,6 +44,7 @@ private slots:
     void display();
     void failureLeavesNothingStale_data();
     void failureLeavesNothingStale();
+    void emptyingTheBufferEmptiesTheDisplay();
     void laterChunksShowTheSameValues();
     void markerAcrossChunks();
     void bufferStaysBounded();
@@ -81,10 +83,7 @@ void TestEvaluation::display_data()
     QTest::addColumn<QStringList>("expected");
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     const QLocale de(QLocale::German, QLocale::Germany);
-    const QString crossCheck =
-        QString::fromLatin1(QByteArray::fromHex("3e3e96614979623969514e7b64396951396967496951397d64"
-                                                "4b7a51467961497a63549d63497b67467a6346796a"
-                                                "54b89c396951396951396951396951390d0a454e440d0a"));
+    const QString crossCheck = QString::fromLatin1(crossCheckFrame());
     QTest::newRow("independent vector")
         << en << crossCheck << QStringList{"52.3", "6", "432.1", "-1.2", "6.5"};
     QTest::newRow("independent vector, german")
@@ -143,13 +142,21 @@ void TestEvaluation::failureLeavesNothingStale()
     QFETCH(QString, frame);
     QFETCH(QStringList, expected);
     Form1 form;
-    Form1Access::receive(form, frameFor(box::Values{9999, 999, 999, 999}));
-    QVERIFY(!Form1Access::display(form).contains(QString()));
-
-    // The next conversation: the earlier values must not stand beside the new ones.
-    Form1Access::emptyBuffer(form);
+    // Whatever the fields held before (a user's typing, say) must not stand
+    // beside the values this frame gave.
+    for (QLineEdit *field : form.findChildren<QLineEdit *>())
+        field->setText(QStringLiteral("stale"));
     Form1Access::receive(form, frame);
     QCOMPARE(Form1Access::display(form), expected);
+}
+
+void TestEvaluation::emptyingTheBufferEmptiesTheDisplay()
+{
+    Form1 form;
+    Form1Access::receive(form, frameFor(box::Values{}));
+    QVERIFY(Form1Access::display(form) != blank);
+    Form1Access::emptyBuffer(form);
+    QCOMPARE(Form1Access::display(form), blank);
 }
 
 void TestEvaluation::laterChunksShowTheSameValues()

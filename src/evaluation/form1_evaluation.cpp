@@ -29,8 +29,13 @@ void writeTenths(QLineEdit *field, const QString &record, qsizetype position)
 
 void Form1::Text2_Change()
 {
-    if (!Text2.holdsFrame())
+    if (!Text2.holdsFrame()) {
+        // Start empties the buffer for a new measurement; the last one's
+        // values must not stay on screen as if the new conversation gave them.
+        if (Text2.length() == 0)
+            ClearTextBox();
         return;
+    }
     // A failure is not reported: it would repeat on every received chunk.
     // Instead every field this evaluation does not reach is emptied, so that
     // an earlier measurement's values never stand beside this one's.

@@ -17,10 +17,12 @@ CommControl::~CommControl()
 
 void CommControl::setCommPort(qint16 port)
 {
-    if (port < 1)
-        throw Failure::invalidPropertyValue();
+    // An open port refuses any number, so that Start on an open port always
+    // ends the conversation, whatever the port field holds.
     if (m_open)
         throw Failure::portAlreadyOpen();
+    if (port < 1)
+        throw Failure::invalidPropertyValue();
     m_commPort = port;
 }
 
@@ -134,7 +136,10 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
     QMetaObject::invokeMethod(
         this,
         [this] {
-            // What arrived before the link went is still handed over.
+            // The dead device goes first, so that a handler running a nested
+            // event loop (a message box) does not spin on it; what arrived
+            // before the link went is still handed over.
+            m_port.close();
             deliverNotifications();
             if (m_linkLost)
                 closePort();
@@ -188,7 +193,8 @@ void CommControl::notifyIf(bool &pending, qint16 code)
 
 void CommControl::closePort()
 {
-    m_port.close();
+    if (m_port.isOpen())
+        m_port.close();
     m_open = false;
     m_linkLost = false;
     m_countingOverruns = false;

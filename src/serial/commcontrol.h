@@ -32,7 +32,7 @@ public:
     explicit CommControl(QObject *parent = nullptr);
     ~CommControl() override;
 
-    // Throws 380 below 1, 8005 while open.
+    // Throws 8005 while open, 380 below 1.
     void setCommPort(qint16 port);
     qint16 commPort() const { return m_commPort; }
 
@@ -42,18 +42,15 @@ public:
 
     // Characters waiting before a receive notification; 0: none. Throws 380 below 0.
     void setRThreshold(qint16 threshold);
-    qint16 rThreshold() const { return m_rThreshold; }
 
     // Non-zero: a send notification whenever the transmit queue has emptied.
     // Throws 380 below 0.
     void setSThreshold(qint16 threshold);
-    qint16 sThreshold() const { return m_sThreshold; }
 
     // Size of the receive queue; characters that find it full are lost and
     // reported once (comEventRxOver) until the queue is read. Throws 380 below
     // 1, 8005 while open.
     void setInBufferSize(int size);
-    int inBufferSize() const { return m_inBufferSize; }
 
     // true opens the port, discarding whatever was waiting on the device:
     // throws 8005 when already open, 8002 when the device cannot be opened for

@@ -30,7 +30,7 @@ QSerialPort::Parity parseParity(const QString &text)
 {
     if (text.size() != 1)
         throw Failure::invalidPropertyValue();
-    switch (text.front().toUpper().unicode()) {
+    switch (text.front().unicode()) {
     case u'N':
         return QSerialPort::NoParity;
     case u'E':

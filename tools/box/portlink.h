@@ -18,7 +18,6 @@ public:
     PortLink &operator=(const PortLink &) = delete;
 
     int port() const { return m_port; }
-    const QString &path() const { return m_path; }
 
     static constexpr int firstAutomaticPort = 9;
 
