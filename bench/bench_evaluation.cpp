@@ -6,8 +6,6 @@
 #include "form1access.h"
 #include "frame.h"
 
-#include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -62,13 +60,3 @@ void BM_Decode(benchmark::State &state)
 BENCHMARK(BM_Decode);
 
 } // namespace
-
-int main(int argc, char *argv[])
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
