@@ -4,6 +4,7 @@
 #include "ui/form1.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStringList>
 
 // The tests' way into Form1's private routines; the window offers nothing
@@ -22,6 +23,8 @@ struct Form1Access
         form.Command1_Click();
     }
     static void close(Form1 &form) { form.Close(); }
+    // Presses Clear.
+    static void clear(Form1 &form) { form.cmdClear->click(); }
     static CommControl &comm(Form1 &form) { return *form.MSComm1; }
     static QLineEdit *portField(Form1 &form) { return form.Text1; }
     static void msgBox(Form1 &form, const QString &text, QMessageBox::Icon icon)
