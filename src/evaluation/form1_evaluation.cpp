@@ -30,8 +30,10 @@ void writeTenths(QLineEdit *field, const QString &record, qsizetype position)
 void Form1::Text2_Change()
 {
     if (!Text2.holdsFrame()) {
-        // Start empties the buffer for a new measurement; the last one's
-        // values must not stay on screen as if the new conversation gave them.
+        // The display shows only what the buffer gives. Start empties the
+        // buffer; left standing, the last measurement would pass for the new
+        // one whenever its answer never forms a frame (silent box, lost
+        // marker, line gone).
         if (Text2.length() == 0)
             ClearTextBox();
         return;

@@ -17,10 +17,6 @@ void Form1::Command1_Click()
             return;
         }
         setText2Empty();
-        // The display shows only what the buffer gives: left standing, the
-        // last measurement would pass for this one's whenever the new answer
-        // never forms a frame (silent box, lost marker, line gone).
-        ClearTextBox();
         MSComm1->setSThreshold(1);
         MSComm1->setRThreshold(1);
         MSComm1->setCommPort(numbertext::toInt16(Text1->text()));
