@@ -1,11 +1,16 @@
 // From the box's last frame byte on a pseudo-terminal to the five fields
 // written, beside the floor: a bare QSerialPort receiving the same bytes on
 // the same kind of pair.
+//
+// The box writes from a thread of its own, as velumet-box does from its own
+// process, so that the program is asleep in its event loop when the bytes
+// arrive and its wake-up counts, as it does in use.
 
 #include "decoder/mdlDecodeEncode.h"
 #include "form1access.h"
 #include "frame.h"
-#include "simulatedbox.h"
+#include "portlink.h"
+#include "pseudoterminal.h"
 #include "temporaryconfighome.h"
 
 #include <QCoreApplication>
@@ -15,38 +20,54 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <future>
 #include <optional>
+#include <thread>
+
+#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A box that never answers on its own: each iteration puts the frame on the
-// line itself, so the clock starts when its last byte has been written.
-box::Behaviour silentBox()
+// The box's side of the line.
+class Line
 {
-    box::Behaviour behaviour;
-    behaviour.fault = box::Fault::Silent;
-    return behaviour;
-}
+public:
+    int port() const { return m_link.port(); }
+    const QString &device() const { return m_pty.slavePath(); }
 
-// Puts the frame on the line and runs the event loop until the receiver sets
-// `done`; the time from the last byte written until then.
-double secondsToReceive(box::SimulatedBox &device, const std::optional<Clock::time_point> &done)
-{
-    device.send(box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey));
-    const Clock::time_point sent = Clock::now();
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return std::chrono::duration<double>(*done - sent).count();
-}
+    // Puts a frame on the line from another thread once the event loop had
+    // time to fall asleep, and runs the loop until the receiver sets `done`;
+    // the time from the last byte written until then.
+    double secondsToReceive(const std::optional<Clock::time_point> &done)
+    {
+        std::future<Clock::time_point> written = std::async(std::launch::async, [this] {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            const ssize_t count = ::write(m_pty.master(), m_frame.constData(), m_frame.size());
+            (void)count;
+            return Clock::now();
+        });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return std::chrono::duration<double>(*done - written.get()).count();
+    }
+
+    qsizetype frameSize() const { return m_frame.size(); }
+
+private:
+    const TemporaryConfigHome m_configHome;
+    box::PseudoTerminal m_pty;
+    box::PortLink m_link{0, m_pty.slavePath()};
+    const QByteArray m_frame =
+        box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey);
+};
 
 void BM_FrameToDisplay(benchmark::State &state)
 {
-    const TemporaryConfigHome configHome;
-    box::SimulatedBox device(silentBox());
+    Line line;
     Form1 form;
-    Form1Access::start(form, QString::number(device.port()));
+    Form1Access::start(form, QString::number(line.port()));
     // The phase angle is the last field written: the clock stops there, not
     // after the repaint that follows.
     std::optional<Clock::time_point> written;
@@ -56,36 +77,32 @@ void BM_FrameToDisplay(benchmark::State &state)
                              written = Clock::now();
                      });
     for (auto _ : state) {
-        Form1Access::clearTextBox(form);
         Form1Access::emptyBuffer(form);
         written.reset();
-        state.SetIterationTime(secondsToReceive(device, written));
+        state.SetIterationTime(line.secondsToReceive(written));
     }
 }
 BENCHMARK(BM_FrameToDisplay)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 void BM_BareReadyRead(benchmark::State &state)
 {
-    const TemporaryConfigHome configHome;
-    box::SimulatedBox device(silentBox());
-    QSerialPort port(device.devicePath());
+    Line line;
+    QSerialPort port(line.device());
     if (!port.open(QIODevice::ReadWrite)) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
-    const qint64 frameSize =
-        box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey).size();
     qint64 received = 0;
     std::optional<Clock::time_point> all;
     QObject::connect(&port, &QSerialPort::readyRead, &port, [&] {
         received += port.readAll().size();
-        if (received >= frameSize)
+        if (received >= line.frameSize())
             all = Clock::now();
     });
     for (auto _ : state) {
         received = 0;
         all.reset();
-        state.SetIterationTime(secondsToReceive(device, all));
+        state.SetIterationTime(line.secondsToReceive(all));
     }
 }
 BENCHMARK(BM_BareReadyRead)->UseManualTime()->Unit(benchmark::kMicrosecond);
