@@ -22,7 +22,7 @@ long peakRssKb()
 QString frame()
 {
     return QString::fromLatin1(
-        box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey));
+        box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey()));
 }
 
 // One frame, then `streamed` bytes of what a device might keep sending, in
@@ -54,7 +54,7 @@ void BM_Decode(benchmark::State &state)
     for (auto _ : state) {
         QString copy = received;
         benchmark::DoNotOptimize(
-            mdlDecodeEncode::fcEncodeString(copy, mdlDecodeEncode::decodingKey));
+            mdlDecodeEncode::fcEncodeString(copy, mdlDecodeEncode::decodingKey()));
     }
 }
 BENCHMARK(BM_Decode);

@@ -60,7 +60,7 @@ private:
     box::PseudoTerminal m_pty;
     box::PortLink m_link{0, m_pty.slavePath()};
     const QByteArray m_frame =
-        box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey);
+        box::measurementFrame(box::valueRecord({}), mdlDecodeEncode::decodingKey());
 };
 
 void BM_FrameToDisplay(benchmark::State &state)

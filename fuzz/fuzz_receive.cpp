@@ -56,9 +56,9 @@ void fuzzDecoder(const QString &text)
     QString frame = text;
     try {
         const QString decoded =
-            mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey);
+            mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey());
         check(decoded.size() == mdlDecodeEncode::payloadLength, "decoded length");
-        check(box::encipher(decoded, mdlDecodeEncode::decodingKey) ==
+        check(box::encipher(decoded, mdlDecodeEncode::decodingKey()) ==
                   text.mid(2, mdlDecodeEncode::payloadLength),
               "decoding is the inverse of enciphering");
     } catch (const Failure &failure) {

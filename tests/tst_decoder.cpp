@@ -56,7 +56,7 @@ void TestDecoder::quersumme()
 void TestDecoder::shiftsOfTheKey()
 {
     const mdlDecodeEncode::Shifts expected{73, 49, 25};
-    QCOMPARE(mdlDecodeEncode::positionShifts(decodingKey), expected);
+    QCOMPARE(mdlDecodeEncode::positionShifts(decodingKey()), expected);
     // A pair reading "00" has digit sum 0 and takes its fallback instead.
     const mdlDecodeEncode::Shifts zeros = mdlDecodeEncode::positionShifts(QStringLiteral("000000"));
     QVERIFY(zeros[0] > 0);
@@ -67,7 +67,7 @@ void TestDecoder::shiftsOfTheKey()
 void TestDecoder::crossCheckVector()
 {
     QString frame = QString::fromLatin1(crossCheckFrame());
-    QCOMPARE(mdlDecodeEncode::fcEncodeString(frame, decodingKey),
+    QCOMPARE(mdlDecodeEncode::fcEncodeString(frame, decodingKey()),
              QStringLiteral("M0001   523     60   4321 -00012;T2026-12-09;ok             "));
 }
 
@@ -75,7 +75,7 @@ void TestDecoder::decodes_data()
 {
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QString>("expected");
-    const QString cipher = box::encipher(plainRecord(), decodingKey);
+    const QString cipher = box::encipher(plainRecord(), decodingKey());
     QTest::newRow("exactly 62 characters") << QStringLiteral(">>") + cipher << plainRecord();
     QTest::newRow("characters past 62 ignored")
         << QStringLiteral(">>") + cipher + QStringLiteral("\x01\xff garbage") << plainRecord();
@@ -84,20 +84,20 @@ void TestDecoder::decodes_data()
     QString withNul = plainRecord();
     withNul[10] = QChar(0);
     QTest::newRow("zero byte stays inside")
-        << QStringLiteral(">>") + box::encipher(withNul, decodingKey) << withNul;
+        << QStringLiteral(">>") + box::encipher(withNul, decodingKey()) << withNul;
 
     QString highBytes = plainRecord();
     highBytes[0] = QChar(0xff);
     highBytes[1] = QChar(0x80);
     QTest::newRow("codes up to 255")
-        << QStringLiteral(">>") + box::encipher(highBytes, decodingKey) << highBytes;
+        << QStringLiteral(">>") + box::encipher(highBytes, decodingKey()) << highBytes;
 }
 
 void TestDecoder::decodes()
 {
     QFETCH(QString, frame);
     QFETCH(QString, expected);
-    const QString decoded = mdlDecodeEncode::fcEncodeString(frame, decodingKey);
+    const QString decoded = mdlDecodeEncode::fcEncodeString(frame, decodingKey());
     QCOMPARE(decoded.size(), 60);
     QCOMPARE(decoded, expected);
 }
@@ -107,21 +107,21 @@ void TestDecoder::fails_data()
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("number");
-    const QString cipher = box::encipher(plainRecord(), decodingKey);
-    QTest::newRow("61 characters") << QStringLiteral(">>") + cipher.left(59) << decodingKey << 5;
-    QTest::newRow("one character") << QStringLiteral(">") << decodingKey << 5;
-    QTest::newRow("empty") << QString() << decodingKey << 5;
+    const QString cipher = box::encipher(plainRecord(), decodingKey());
+    QTest::newRow("61 characters") << QStringLiteral(">>") + cipher.left(59) << decodingKey() << 5;
+    QTest::newRow("one character") << QStringLiteral(">") << decodingKey() << 5;
+    QTest::newRow("empty") << QString() << decodingKey() << 5;
 
     // Position 1 uses shift 73: a code of 72 would go below zero.
     QString below = QStringLiteral(">>") + cipher;
     below[2] = QChar(72);
-    QTest::newRow("code below its shift") << below << decodingKey << 6;
+    QTest::newRow("code below its shift") << below << decodingKey() << 6;
     QString third = QStringLiteral(">>") + cipher;
     third[4] = QChar(24);
-    QTest::newRow("code below the third shift") << third << decodingKey << 6;
+    QTest::newRow("code below the third shift") << third << decodingKey() << 6;
     QString wide = QStringLiteral(">>") + cipher;
     wide[3] = QChar(0x2000);
-    QTest::newRow("code above 255 after shift") << wide << decodingKey << 6;
+    QTest::newRow("code above 255 after shift") << wide << decodingKey() << 6;
 
     QTest::newRow("key pair not a number")
         << QStringLiteral(">>") + cipher << QStringLiteral("59ab17") << 13;
@@ -143,9 +143,9 @@ void TestDecoder::fails()
 
 void TestDecoder::dropsTheMarkerInPlace()
 {
-    const QString cipher = box::encipher(plainRecord(), decodingKey);
+    const QString cipher = box::encipher(plainRecord(), decodingKey());
     QString frame = QStringLiteral(">>") + cipher;
-    mdlDecodeEncode::fcEncodeString(frame, decodingKey);
+    mdlDecodeEncode::fcEncodeString(frame, decodingKey());
     QCOMPARE(frame, cipher);
 }
 

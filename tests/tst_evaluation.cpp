@@ -12,7 +12,7 @@ namespace {
 
 QString frameFor(const QString &plain)
 {
-    return QString::fromLatin1(box::measurementFrame(plain, decodingKey));
+    return QString::fromLatin1(box::measurementFrame(plain, decodingKey()));
 }
 
 QString frameFor(const box::Values &values)

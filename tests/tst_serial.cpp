@@ -84,7 +84,7 @@ void TestSerial::valuesAppearWithThe68thCharacter()
     box::Behaviour oneByOne;
     oneByOne.chunk = 1;
     box::SimulatedBox device(oneByOne);
-    const QByteArray frame = box::answer(oneByOne, mdlDecodeEncode::decodingKey);
+    const QByteArray frame = box::answer(oneByOne, mdlDecodeEncode::decodingKey());
     Form1 form;
     // Connected after the window's own handler, so it sees each chunk's result.
     struct Seen
@@ -118,7 +118,7 @@ void TestSerial::startDiscardsWhatWasWaitingFromBefore()
     // as this one's.
     box::Behaviour earlier;
     earlier.values = {4800, -24, 4000, 3900};
-    device.send(box::answer(earlier, mdlDecodeEncode::decodingKey));
+    device.send(box::answer(earlier, mdlDecodeEncode::decodingKey()));
     QTest::qWait(50);
     Form1 form;
     Form1Access::start(form, portText(device));
@@ -293,7 +293,7 @@ void TestSerial::dataLossBoxesDoNotStack()
     box::Behaviour oneByOne;
     oneByOne.chunk = 1;
     box::SimulatedBox device(oneByOne);
-    const qsizetype answerSize = box::answer(oneByOne, mdlDecodeEncode::decodingKey).size();
+    const qsizetype answerSize = box::answer(oneByOne, mdlDecodeEncode::decodingKey()).size();
     Form1 form;
     // Every read finds characters lost.
     quint64 overruns = 0;
@@ -384,7 +384,7 @@ void TestSerial::boxFaults()
     box::Behaviour behaviour;
     behaviour.fault = fault;
     box::SimulatedBox device(behaviour);
-    QByteArray sent = box::answer(behaviour, mdlDecodeEncode::decodingKey);
+    QByteArray sent = box::answer(behaviour, mdlDecodeEncode::decodingKey());
     if (fault == box::Fault::StreamGarbage)
         sent = sent.repeated(20);
     Form1 form;

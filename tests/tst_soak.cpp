@@ -41,7 +41,7 @@ box::Behaviour fastBox(const box::Values &values = {})
 
 QByteArray frameFor(const box::Values &values)
 {
-    return box::answer(fastBox(values), mdlDecodeEncode::decodingKey);
+    return box::answer(fastBox(values), mdlDecodeEncode::decodingKey());
 }
 
 // What the window shows when it receives these bytes directly, fresh, with no
@@ -302,7 +302,7 @@ void TestSoak::garbledAnswerAfterAGoodOne_data()
     const auto faulty = [&later](box::Fault fault) {
         box::Behaviour behaviour = fastBox(later);
         behaviour.fault = fault;
-        return box::answer(behaviour, mdlDecodeEncode::decodingKey);
+        return box::answer(behaviour, mdlDecodeEncode::decodingKey());
     };
     const QByteArray whole = frameFor(later);
     const QString record = box::valueRecord(later);
@@ -317,7 +317,7 @@ void TestSoak::garbledAnswerAfterAGoodOne_data()
     QTest::newRow("garbage first") << faulty(box::Fault::GarbageFirst);
     QTest::newRow("first value not a number") << faulty(box::Fault::BadValue);
     QTest::newRow("third value not a number") << box::measurementFrame(
-        QString(record).replace(19, 6, QStringLiteral("4x00  ")), mdlDecodeEncode::decodingKey);
+        QString(record).replace(19, 6, QStringLiteral("4x00  ")), mdlDecodeEncode::decodingKey());
     QTest::newRow("zero resistance") << faulty(box::Fault::ZeroResistance);
     QTest::newRow("character below its shift") << belowShift;
     QTest::newRow("noise") << QByteArray("x7#q!kz0%w ").repeated(30);

@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
     form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("3"));
     const box::Values values{5234, 612, 2517, 2683};
     Form1Access::receive(form, QString::fromLatin1(box::measurementFrame(
-                                   box::valueRecord(values), mdlDecodeEncode::decodingKey)));
+                                   box::valueRecord(values), mdlDecodeEncode::decodingKey())));
     form.show();
     if (!form.grab().save(args.at(1), "PNG")) {
         std::fprintf(stderr, "velumet-windowshot: cannot write %s\n", qPrintable(args.at(1)));

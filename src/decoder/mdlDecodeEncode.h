@@ -14,7 +14,10 @@ namespace mdlDecodeEncode {
 using Shifts = std::array<int, 3>;
 
 // The key the start command sends and the decoder derives its shifts from.
-inline const QString decodingKey = QStringLiteral("593817");
+inline QString decodingKey()
+{
+    return QStringLiteral("593817");
+}
 
 // Characters of the frame after its two marker characters that carry the record.
 constexpr int payloadLength = 60;

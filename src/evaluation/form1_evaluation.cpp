@@ -44,7 +44,7 @@ void Form1::Text2_Change()
     QString frame = Text2.head();
     QString decoded;
     try {
-        decoded = mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey);
+        decoded = mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey());
     } catch (const Failure &) {
         ClearTextBox();
         return;

@@ -22,7 +22,7 @@ void Form1::Command1_Click()
         MSComm1->setCommPort(numbertext::toInt16(Text1->text()));
         MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
         MSComm1->setPortOpen(true);
-        MSComm1->setOutput(u'B' + mdlDecodeEncode::decodingKey);
+        MSComm1->setOutput(u'B' + mdlDecodeEncode::decodingKey());
     } catch (const Failure &failure) {
         switch (failure.number()) {
         case 8002:

@@ -5,7 +5,7 @@ namespace box {
 namespace {
 
 // Printable noise without ">" in it, so that it never forms a marker.
-const QByteArray noise = QByteArrayLiteral("x7#q!kz0%w ");
+constexpr char noise[] = "x7#q!kz0%w ";
 
 struct FaultName
 {
@@ -75,7 +75,7 @@ QByteArray answer(const Behaviour &behaviour, const QString &key)
         frame.replace(0, 2, "<<");
         return frame;
     case Fault::GarbageFirst:
-        return noise + frame;
+        return QByteArray(noise) + frame;
     default:
         return frame;
     }
