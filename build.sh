@@ -53,7 +53,8 @@ configure_and_build() {
   cmake --build "$dir"
 }
 
-# Sanitizer reports fail the run; fontconfig's caches are not ours to free.
+# Sanitizer reports fail the run; the caches that system libraries keep for
+# the life of the process (tests/lsan.supp) are not ours to free.
 sanitizer_env() {
   export ASAN_OPTIONS=detect_leaks=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
