@@ -85,7 +85,7 @@ case "$cmd" in
     CC=clang CXX=clang++ configure_and_build "$build_dir-fuzz" -DVELUMET_FUZZ=ON
     # New inputs go to the build tree; the committed corpus only seeds.
     mkdir -p "$build_dir-fuzz/corpus"
-    (sanitizer_env && QT_QPA_PLATFORM=offscreen "$build_dir-fuzz/fuzz/fuzz_receive" \
+    (sanitizer_env && "$build_dir-fuzz/fuzz/fuzz_receive" \
       -max_total_time="${FUZZ_SECONDS:-300}" -artifact_prefix="$build_dir-fuzz/" \
       "$build_dir-fuzz/corpus" "$here/fuzz/corpus")
     ;;

@@ -1,17 +1,17 @@
-// Feeds arbitrary bytes, cut into arbitrary chunks, through the window's
-// receive path and through the decoder. Input layout: a length byte, then
-// that many bytes of chunk, repeated; the last chunk may be short.
+// Feeds arbitrary bytes, cut into arbitrary chunks, through the receive
+// buffer and the evaluation, and through the decoder. Input layout: a length
+// byte, then that many bytes of chunk, repeated; the last chunk may be short.
 
 #include "common/failure.h"
 #include "decoder/mdlDecodeEncode.h"
-#include "form1access.h"
+#include "evaluation/evaluation.h"
+#include "evaluation/receivebuffer.h"
 #include "frame.h"
 
-#include <QApplication>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -23,32 +23,32 @@ void check(bool condition, const char *what)
     }
 }
 
-// Fields are written in order and a failure empties the rest, so the
-// display is always some written fields followed by empty ones.
-bool writtenThenEmpty(const QStringList &display)
+// Values are evaluated in order and a failure leaves the rest missing, so a
+// measurement is always some values followed by missing ones, each value
+// with both its text and its number or neither.
+void checkShape(const Measurement &measurement)
 {
-    const qsizetype firstEmpty = display.indexOf(QString());
-    if (firstEmpty < 0)
-        return true;
-    for (qsizetype i = firstEmpty; i < display.size(); ++i) {
-        if (!display[i].isEmpty())
-            return false;
+    bool missing = false;
+    for (int value = 0; value < Measurement::valueCount; ++value) {
+        const bool hasText = !measurement.texts[value].isEmpty();
+        check(hasText == measurement.numbers[value].has_value(), "text and number go together");
+        check(!(missing && hasText), "values written then missing");
+        missing = missing || !hasText;
     }
-    return true;
+    check(!measurement.failure || missing, "a failure leaves a value missing");
 }
 
-struct Forms
+bool sameMeasurement(const std::optional<Measurement> &a, const std::optional<Measurement> &b)
 {
-    Form1 chunked;
-    Form1 whole;
-};
-
-Forms &forms()
-{
-    // Created on first use, after the application exists; kept for the
-    // whole run because building windows per input would dominate the time.
-    static Forms instance;
-    return instance;
+    if (a.has_value() != b.has_value())
+        return false;
+    if (!a)
+        return true;
+    const auto failureNumber = [](const Measurement &m) {
+        return m.failure ? m.failure->number() : 0;
+    };
+    return a->texts == b->texts && a->numbers == b->numbers &&
+           failureNumber(*a) == failureNumber(*b);
 }
 
 void fuzzDecoder(const QString &text)
@@ -68,21 +68,10 @@ void fuzzDecoder(const QString &text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(*argc, *argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Forms &f = forms();
-    Form1Access::emptyBuffer(f.chunked);
-    Form1Access::clearTextBox(f.chunked);
-    Form1Access::emptyBuffer(f.whole);
-    Form1Access::clearTextBox(f.whole);
-
+    ReceiveBuffer chunked;
+    std::optional<Measurement> measurement;
     QString received;
     size_t at = 0;
     while (at < size) {
@@ -91,16 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QString::fromLatin1(reinterpret_cast<const char *>(data + at + 1), qsizetype(length));
         at += 1 + length;
         received += chunk;
-        Form1Access::receive(f.chunked, chunk);
-        check(writtenThenEmpty(Form1Access::display(f.chunked)), "display written then empty");
+        chunked.append(chunk);
+        measurement = evaluation::evaluate(chunked);
+        check(measurement.has_value() == chunked.holdsFrame(),
+              "evaluated once a frame is complete");
+        if (measurement)
+            checkShape(*measurement);
     }
 
-    // However the bytes were cut, the display is what the whole text shows.
-    Form1Access::receive(f.whole, received);
-    check(Form1Access::display(f.chunked) == Form1Access::display(f.whole), "chunking invariant");
-    check(Form1Access::buffer(f.chunked).holdsFrame() ||
-              Form1Access::display(f.chunked).join(QString()).isEmpty(),
-          "nothing shown before a frame is complete");
+    // However the bytes were cut, the measurement is what the whole text gives.
+    ReceiveBuffer whole;
+    whole.append(received);
+    check(sameMeasurement(measurement, evaluation::evaluate(whole)), "chunking invariant");
 
     fuzzDecoder(received);
     return 0;

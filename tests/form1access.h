@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/commcontrol.h"
+#include "serial/conversation.h"
 #include "ui/form1.h"
 
 #include <QLineEdit>
@@ -11,9 +12,10 @@
 // public but itself.
 struct Form1Access
 {
-    static void receive(Form1 &form, QStringView chunk) { form.appendText2(chunk); }
-    static void emptyBuffer(Form1 &form) { form.setText2Empty(); }
-    static const ReceiveBuffer &buffer(const Form1 &form) { return form.Text2; }
+    static Conversation &conversation(Form1 &form) { return *form.m_conversation; }
+    static void receive(Form1 &form, QStringView chunk) { form.m_conversation->receive(chunk); }
+    static void emptyBuffer(Form1 &form) { form.m_conversation->emptyBuffer(); }
+    static const ReceiveBuffer &buffer(const Form1 &form) { return form.m_conversation->buffer(); }
     static void clearTextBox(Form1 &form) { form.ClearTextBox(); }
 
     // Types text into the port field and presses Start.
@@ -25,7 +27,7 @@ struct Form1Access
     static void close(Form1 &form) { form.Close(); }
     // Presses Clear.
     static void clear(Form1 &form) { form.cmdClear->click(); }
-    static CommControl &comm(Form1 &form) { return *form.MSComm1; }
+    static CommControl &comm(Form1 &form) { return form.m_conversation->comm(); }
     static QLineEdit *portField(Form1 &form) { return form.Text1; }
     static void msgBox(Form1 &form, const QString &text, QMessageBox::Icon icon)
     {

@@ -1,10 +1,13 @@
 #include "crosscheck.h"
 #include "decoder/mdlDecodeEncode.h"
-#include "form1access.h"
+#include "evaluation/evaluation.h"
+#include "evaluation/receivebuffer.h"
 #include "frame.h"
 
 #include <QLocale>
 #include <QTest>
+
+#include <cmath>
 
 using mdlDecodeEncode::decodingKey;
 
@@ -27,10 +30,32 @@ QString recordWith(const QString &r, const QString &xc, const QString &rh, const
         .leftJustified(60, u' ');
 }
 
-const QStringList blank{QString(), QString(), QString(), QString(), QString()};
+std::optional<Measurement> evaluated(QStringView received)
+{
+    ReceiveBuffer buffer;
+    buffer.append(received);
+    return evaluation::evaluate(buffer);
+}
+
+QStringList textsOf(const Measurement &measurement)
+{
+    return {measurement.texts.begin(), measurement.texts.end()};
+}
+
+// Each value's number, or an invalid QVariant where it is missing.
+QVariantList numbersOf(const Measurement &measurement)
+{
+    QVariantList numbers;
+    for (const std::optional<double> &number : measurement.numbers)
+        numbers << (number ? QVariant(*number) : QVariant());
+    return numbers;
+}
+
+const QVariant none;
 
 } // namespace
 
+// The evaluation without any window: what a receive buffer gives.
 class TestEvaluation : public QObject
 {
     Q_OBJECT
@@ -40,15 +65,12 @@ private slots:
 
     void trigger_data();
     void trigger();
-    void display_data();
-    void display();
-    void failureLeavesNothingStale_data();
-    void failureLeavesNothingStale();
-    void emptyingTheBufferEmptiesTheDisplay();
-    void laterChunksShowTheSameValues();
+    void values_data();
+    void values();
+    void failureKeepsWhatCameBefore_data();
+    void failureKeepsWhatCameBefore();
     void markerAcrossChunks();
     void bufferStaysBounded();
-    void clearTextBoxEmptiesTheDisplay();
     void followsTheSystemLocale();
 };
 
@@ -71,137 +93,128 @@ void TestEvaluation::trigger()
 {
     QFETCH(QString, buffer);
     QFETCH(bool, evaluated);
-    Form1 form;
-    Form1Access::receive(form, buffer);
-    QCOMPARE(Form1Access::display(form) != blank, evaluated);
+    QCOMPARE(::evaluated(buffer).has_value(), evaluated);
 }
 
-void TestEvaluation::display_data()
+void TestEvaluation::values_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("frame");
-    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QVariantList>("numbers");
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     const QLocale de(QLocale::German, QLocale::Germany);
     const QString crossCheck = QString::fromLatin1(crossCheckFrame());
+    const QVariantList crossCheckNumbers{52.3, 6.0, 432.1, -1.2, 6.5};
     QTest::newRow("independent vector")
-        << en << crossCheck << QStringList{"52.3", "6", "432.1", "-1.2", "6.5"};
+        << en << crossCheck << QStringList{"52.3", "6", "432.1", "-1.2", "6.5"}
+        << crossCheckNumbers;
     QTest::newRow("independent vector, german")
-        << de << crossCheck << QStringList{"52,3", "6", "432,1", "-1,2", "6,5"};
+        << de << crossCheck << QStringList{"52,3", "6", "432,1", "-1,2", "6,5"}
+        << crossCheckNumbers;
     QTest::newRow("blanks, zeros and minus")
         << en << frameFor(recordWith("   523", "000520", "-00012", "     5"))
-        << QStringList{"52.3", "52", "-1.2", "0.5", "44.8"};
-    QTest::newRow("phase 500 and 60") << en << frameFor(box::Values{500, 60, 1, 1})
-                                      << QStringList{"50", "6", "0.1", "0.1", "6.8"};
+        << QStringList{"52.3", "52", "-1.2", "0.5", "44.8"}
+        << QVariantList{52.3, 52.0, -1.2, 0.5, 44.8};
+    QTest::newRow("phase 500 and 60")
+        << en << frameFor(box::Values{500, 60, 1, 1}) << QStringList{"50", "6", "0.1", "0.1", "6.8"}
+        << QVariantList{50.0, 6.0, 0.1, 0.1, 6.8};
     QTest::newRow("phase 480 and -24") << en << frameFor(box::Values{480, -24, 1, 1})
-                                       << QStringList{"48", "-2.4", "0.1", "0.1", "-2.9"};
+                                       << QStringList{"48", "-2.4", "0.1", "0.1", "-2.9"}
+                                       << QVariantList{48.0, -2.4, 0.1, 0.1, -2.9};
     QTest::newRow("tiny negative phase shows 0") << en << frameFor(box::Values{32767, -1, 0, 0})
-                                                 << QStringList{"3276.7", "-0.1", "0", "0", "0"};
+                                                 << QStringList{"3276.7", "-0.1", "0", "0", "0"}
+                                                 << QVariantList{3276.7, -0.1, 0.0, 0.0, 0.0};
     QTest::newRow("range ends, never grouped") << en << frameFor(box::Values{32767, -32768, 0, 0})
-                                               << QStringList{"3276.7", "-3276.8", "0", "0", "-45"};
-    QTest::newRow("record ends at semicolon")
-        << en << frameFor(QStringLiteral("M0001   100 ;").leftJustified(60, u'9'))
-        << QStringList{"10", "", "", "", ""};
+                                               << QStringList{"3276.7", "-3276.8", "0", "0", "-45"}
+                                               << QVariantList{3276.7, -3276.8, 0.0, 0.0, -45.0};
+    // The phase angle is undefined, and no failure.
+    QTest::newRow("resistance zero")
+        << en << frameFor(box::Values{0, 60, 4321, -12})
+        << QStringList{"0", "6", "432.1", "-1.2", ""} << QVariantList{0.0, 6.0, 432.1, -1.2, none};
+    QTest::newRow("resistance and reactance zero")
+        << en << frameFor(box::Values{0, 0, 4321, -12})
+        << QStringList{"0", "0", "432.1", "-1.2", ""} << QVariantList{0.0, 0.0, 432.1, -1.2, none};
 }
 
-void TestEvaluation::display()
+void TestEvaluation::values()
 {
     QFETCH(QLocale, locale);
     QFETCH(QString, frame);
-    QFETCH(QStringList, expected);
+    QFETCH(QStringList, texts);
+    QFETCH(QVariantList, numbers);
     QLocale::setDefault(locale);
-    Form1 form;
-    Form1Access::receive(form, frame);
-    QCOMPARE(Form1Access::display(form), expected);
+    const std::optional<Measurement> measurement = evaluated(frame);
+    QVERIFY(measurement);
+    QCOMPARE(textsOf(*measurement), texts);
+    QCOMPARE(numbersOf(*measurement), numbers);
+    // A record carries the number, the window the text: their signs agree.
+    for (int value = 0; value < Measurement::valueCount; ++value) {
+        if (measurement->numbers[value])
+            QCOMPARE(std::signbit(*measurement->numbers[value]), texts[value].startsWith(u'-'));
+    }
+    QVERIFY(!measurement->failure);
 }
 
-void TestEvaluation::failureLeavesNothingStale_data()
+void TestEvaluation::failureKeepsWhatCameBefore_data()
 {
     QTest::addColumn<QString>("frame");
-    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("failure");
+    const QStringList blank(Measurement::valueCount, QString());
     QTest::newRow("resistance not a number")
-        << frameFor(recordWith("  12a ", "    60", "  4321", "   -12")) << blank;
+        << frameFor(recordWith("  12a ", "    60", "  4321", "   -12")) << blank << 13;
     QTest::newRow("reactance out of range")
         << frameFor(recordWith("   523", " 40000", "  4321", "   -12"))
-        << QStringList{"52.3", "", "", "", ""};
+        << QStringList{"52.3", "", "", "", ""} << 6;
     QTest::newRow("r-foot empty") << frameFor(recordWith("   523", "    60", "  4321", "      "))
-                                  << QStringList{"52.3", "6", "432.1", "", ""};
-    QTest::newRow("resistance zero")
-        << frameFor(box::Values{0, 60, 4321, -12}) << QStringList{"0", "6", "432.1", "-1.2", ""};
-    QTest::newRow("resistance and reactance zero")
-        << frameFor(box::Values{0, 0, 4321, -12}) << QStringList{"0", "0", "432.1", "-1.2", ""};
-
+                                  << QStringList{"52.3", "6", "432.1", "", ""} << 13;
+    QTest::newRow("record ends at semicolon")
+        << frameFor(QStringLiteral("M0001   100 ;").leftJustified(60, u'9'))
+        << QStringList{"10", "", "", "", ""} << 13;
     // Position 1 uses shift 73; a code of 0 cannot be deciphered.
     QString undecodable = frameFor(box::Values{});
     undecodable[2] = QChar(0);
-    QTest::newRow("character below its shift") << undecodable << blank;
+    QTest::newRow("character below its shift") << undecodable << blank << 6;
 }
 
-void TestEvaluation::failureLeavesNothingStale()
+void TestEvaluation::failureKeepsWhatCameBefore()
 {
     QFETCH(QString, frame);
-    QFETCH(QStringList, expected);
-    Form1 form;
-    // Whatever the fields held before (a user's typing, say) must not stand
-    // beside the values this frame gave.
-    for (QLineEdit *field : form.findChildren<QLineEdit *>())
-        field->setText(QStringLiteral("stale"));
-    Form1Access::receive(form, frame);
-    QCOMPARE(Form1Access::display(form), expected);
-}
-
-void TestEvaluation::emptyingTheBufferEmptiesTheDisplay()
-{
-    Form1 form;
-    Form1Access::receive(form, frameFor(box::Values{}));
-    QVERIFY(Form1Access::display(form) != blank);
-    Form1Access::emptyBuffer(form);
-    QCOMPARE(Form1Access::display(form), blank);
-}
-
-void TestEvaluation::laterChunksShowTheSameValues()
-{
-    const QString frame = frameFor(box::Values{});
-    const QStringList expected{"523", "60", "432.1", "-1.2", "6.5"};
-    Form1 form;
-    for (const QChar c : frame)
-        Form1Access::receive(form, QStringView(&c, 1));
-    Form1Access::clearTextBox(form);
-    Form1Access::receive(form, QStringLiteral("more bytes >> and a new frame ") + frame);
-    QCOMPARE(Form1Access::display(form), expected);
+    QFETCH(QStringList, texts);
+    QFETCH(int, failure);
+    const std::optional<Measurement> measurement = evaluated(frame);
+    QVERIFY(measurement);
+    QCOMPARE(textsOf(*measurement), texts);
+    for (int value = 0; value < Measurement::valueCount; ++value)
+        QCOMPARE(measurement->numbers[value].has_value(), !texts[value].isEmpty());
+    QVERIFY(measurement->failure);
+    QCOMPARE(measurement->failure->number(), failure);
 }
 
 void TestEvaluation::markerAcrossChunks()
 {
     const QString frame = frameFor(box::Values{});
-    Form1 form;
-    Form1Access::receive(form, frame.left(1));
-    QVERIFY(!Form1Access::buffer(form).containsMarker());
-    Form1Access::receive(form, frame.mid(1));
-    QVERIFY(Form1Access::buffer(form).containsMarker());
-    QVERIFY(Form1Access::display(form) != blank);
+    ReceiveBuffer buffer;
+    buffer.append(QStringView(frame).left(1));
+    QVERIFY(!buffer.containsMarker());
+    buffer.append(QStringView(frame).mid(1));
+    QVERIFY(buffer.containsMarker());
+    QCOMPARE(evaluation::evaluate(buffer)->texts[Measurement::Resistance], QStringLiteral("523"));
 }
 
 void TestEvaluation::bufferStaysBounded()
 {
-    Form1 form;
-    Form1Access::receive(form, frameFor(box::Values{}));
+    const QString frame = frameFor(box::Values{});
+    ReceiveBuffer buffer;
+    buffer.append(frame);
+    // A later marker and frame among the garbage change nothing.
+    buffer.append(QStringLiteral(">> and a new frame ") + frameFor(box::Values{4800, -24, 1, 1}));
     const QString garbage(4096, u'x');
     for (int i = 0; i < 256; ++i)
-        Form1Access::receive(form, garbage);
-    const ReceiveBuffer &buffer = Form1Access::buffer(form);
-    QCOMPARE(buffer.length(), frameFor(box::Values{}).size() + 256 * 4096);
-    QCOMPARE(buffer.head().size(), ReceiveBuffer::frameLength);
-    QCOMPARE(Form1Access::display(form).first(), QStringLiteral("523"));
-}
-
-void TestEvaluation::clearTextBoxEmptiesTheDisplay()
-{
-    Form1 form;
-    Form1Access::receive(form, frameFor(box::Values{}));
-    Form1Access::clearTextBox(form);
-    QCOMPARE(Form1Access::display(form), blank);
-    QVERIFY(Form1Access::buffer(form).holdsFrame());
+        buffer.append(garbage);
+    QCOMPARE(buffer.head(), frame.left(ReceiveBuffer::frameLength));
+    QCOMPARE(evaluation::evaluate(buffer)->texts[Measurement::Resistance], QStringLiteral("523"));
 }
 
 // CTest runs this binary a second time with LC_ALL=de_DE.UTF-8.
@@ -211,11 +224,11 @@ void TestEvaluation::followsTheSystemLocale()
     const QString point = QLocale::system().decimalPoint();
     if (qEnvironmentVariable("LC_ALL") == QLatin1String("de_DE.UTF-8"))
         QCOMPARE(point, QStringLiteral(","));
-    Form1 form;
-    Form1Access::receive(form, frameFor(box::Values{}));
-    QCOMPARE(Form1Access::display(form), (QStringList{"523", "60", "432" + point + "1",
-                                                      "-1" + point + "2", "6" + point + "5"}));
+    const std::optional<Measurement> measurement = evaluated(frameFor(box::Values{}));
+    QVERIFY(measurement);
+    QCOMPARE(textsOf(*measurement), (QStringList{"523", "60", "432" + point + "1",
+                                                 "-1" + point + "2", "6" + point + "5"}));
 }
 
-QTEST_MAIN(TestEvaluation)
+QTEST_GUILESS_MAIN(TestEvaluation)
 #include "tst_evaluation.moc"

@@ -71,13 +71,18 @@ double toDouble(const QString &text)
 
 QString formatGeneral(double value)
 {
+    return formatGeneral(value, QLocale().decimalPoint());
+}
+
+QString formatGeneral(double value, const QString &decimalPoint)
+{
     // %.15g: up to 15 significant digits, trailing zeros dropped, and never a
     // group separator. Adding +0.0 turns a negative zero into a positive one.
     char digits[32];
     const std::to_chars_result result =
         std::to_chars(digits, digits + sizeof digits, value + 0.0, std::chars_format::general, 15);
     QString text = QString::fromLatin1(digits, result.ptr - digits);
-    return text.replace(u'.', QLocale().decimalPoint());
+    return text.replace(u'.', decimalPoint);
 }
 
 double roundHalfEven(double value, int decimals)

@@ -19,6 +19,9 @@ double toDouble(const QString &text);
 // General decimal form: up to 15 significant digits, no trailing zeros,
 // no digit grouping, "0" never shown as "-0".
 QString formatGeneral(double value);
+// The same with a given separator, for records that must read alike in
+// every locale.
+QString formatGeneral(double value, const QString &decimalPoint);
 
 // Round to the given number of decimals, halves to even.
 double roundHalfEven(double value, int decimals);

@@ -5,6 +5,8 @@
 
 CommControl::CommControl(QObject *parent) : QObject(parent)
 {
+    // A child, so that tests can reach the device's own signals.
+    m_port.setParent(this);
     connect(&m_port, &QSerialPort::readyRead, this, &CommControl::onReadyRead);
     connect(&m_port, &QSerialPort::bytesWritten, this, &CommControl::onBytesWritten);
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommControl::onErrorOccurred);
@@ -65,14 +67,26 @@ void CommControl::setPortOpen(bool open)
     }
     if (m_open)
         throw Failure::portAlreadyOpen();
-    m_port.setPortName(portdirectory::deviceForPort(m_commPort));
-    m_settings.applyTo(m_port);
-    if (!m_port.open(QIODevice::ReadWrite))
+    m_device = portdirectory::deviceForPort(m_commPort);
+    if (m_device.isEmpty()) {
+        m_openError =
+            QStringLiteral("not a link to a device: ") + portdirectory::linkPath(m_commPort);
         throw Failure::invalidPortNumber();
+    }
+    m_port.setPortName(m_device);
+    m_settings.applyTo(m_port);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_openError = m_port.errorString();
+        m_openPermissionDenied = m_port.error() == QSerialPort::PermissionError;
+        throw Failure::invalidPortNumber();
+    }
+    m_openError.clear();
+    m_openPermissionDenied = false;
     // The device may hold characters from before this conversation; the
     // receive buffer must only ever see the answer to our own start command.
     m_port.clear(QSerialPort::Input);
     m_open = true;
+    ++m_conversation;
     m_countingOverruns = true;
     m_overruns = 0;
     overrunSinceLastLook();
@@ -83,6 +97,16 @@ void CommControl::setOutput(const QString &text)
     if (!m_open)
         throw Failure::portNotOpen();
     m_port.write(text.toLatin1());
+}
+
+void CommControl::discardInput()
+{
+    if (!m_open)
+        return;
+    m_port.clear(QSerialPort::Input);
+    m_queue.clear();
+    m_overflowing = false;
+    m_pendingReceive = false;
 }
 
 QString CommControl::input()
@@ -131,18 +155,24 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
     // The device is gone: its descriptor stays readable forever, so the port
     // must close or the event loop would spin. Closing waits for the loop,
     // after any notification already posted, and outside the serial port's
-    // own call.
+    // own call. By then the user may have closed this port and opened another
+    // one: the closure belongs to the conversation it was posted for.
     m_linkLost = true;
+    const quint64 conversation = m_conversation;
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, conversation] {
+            if (conversation != m_conversation)
+                return;
             // The dead device goes first, so that a handler running a nested
             // event loop (a message box) does not spin on it; what arrived
             // before the link went is still handed over.
             m_port.close();
             deliverNotifications();
-            if (m_linkLost)
+            if (conversation == m_conversation && m_linkLost) {
                 closePort();
+                emit linkLost();
+            }
         },
         Qt::QueuedConnection);
 }

@@ -59,6 +59,16 @@ public:
     void setPortOpen(bool open);
     bool portOpen() const { return m_open; }
 
+    // The device the last open tried, and why it could not be opened (the
+    // system's words); empty after a good open.
+    const QString &device() const { return m_device; }
+    const QString &openError() const { return m_openError; }
+    bool openPermissionDenied() const { return m_openPermissionDenied; }
+
+    // Drops every character received so far, on the device and in the
+    // receive queue, so that what follows answers the next command only.
+    void discardInput();
+
     // Queues the text's bytes (Latin-1) for sending, nothing appended. Throws
     // 8018 while closed.
     void setOutput(const QString &text);
@@ -78,6 +88,8 @@ public:
 
 signals:
     void OnComm();
+    // The device went away; the port has been closed.
+    void linkLost();
 
 private:
     void onReadyRead();
@@ -105,6 +117,12 @@ private:
     bool m_countingOverruns = false;
     quint64 m_overruns = 0;
     bool m_linkLost = false;
+    // Counts opens, so that work posted for one conversation never touches
+    // the next.
+    quint64 m_conversation = 0;
+    QString m_device;
+    QString m_openError;
+    bool m_openPermissionDenied = false;
     qint16 m_commEvent = 0;
     bool m_deliveryPosted = false;
     bool m_pendingOverrun = false;

@@ -26,6 +26,10 @@ QString deviceForPort(int port)
         const QString device = link.canonicalFilePath();
         return device.isEmpty() ? link.symLinkTarget() : device;
     }
+    // Whoever put something else there (a copied ports folder, say) meant a
+    // device, not the built-in port.
+    if (link.exists())
+        return QString();
     return QStringLiteral("/dev/ttyS") + QString::number(port - 1);
 #endif
 }

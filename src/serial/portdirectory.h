@@ -17,6 +17,7 @@ QString linkPath(int port);
 // because the serial port names its lock file after the path it is given and a
 // link path would slip past another program's lock on the same device. A link
 // whose device is gone resolves to its missing target, so opening fails.
+// Empty when "comN" exists but is no link: such a port leads nowhere.
 QString deviceForPort(int port);
 
 } // namespace portdirectory

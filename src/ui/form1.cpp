@@ -1,16 +1,21 @@
 #include "ui/form1.h"
 
+#include "common/failure.h"
 #include "serial/commcontrol.h"
+#include "serial/conversation.h"
+#include "serial/portlisting.h"
 #include "ui/controlplacement.h"
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QToolTip>
 
 namespace {
 
@@ -35,7 +40,7 @@ Form1::Form1(QWidget *parent)
       cmdClear(named(new QPushButton(QStringLiteral("Clear"), Frame1), "cmdClear")),
       txtPhase(named(new QLineEdit(Frame1), "txtPhase")),
       Command1(named(new QPushButton(QStringLiteral("Start"), this), "Command1")),
-      MSComm1(named(new CommControl(this), "MSComm1")), Text1(named(new QLineEdit(this), "Text1")),
+      m_conversation(new Conversation(this)), Text1(named(new QLineEdit(this), "Text1")),
       Command2(named(new QPushButton(QStringLiteral("Command2"), this), "Command2")),
       Command3(named(new QPushButton(QStringLiteral("Command3"), this), "Command3")),
       txtR(named(new QLineEdit(this), "txtR")), txtXc(named(new QLineEdit(this), "txtXc")),
@@ -44,6 +49,7 @@ Form1::Form1(QWidget *parent)
     using controlplacement::Font;
     using controlplacement::noTabIndex;
     setObjectName(QStringLiteral("Form1"));
+    m_conversation->comm().setObjectName(QStringLiteral("MSComm1"));
     setWindowTitle(QStringLiteral("Velumet Display"));
     // Message boxes parented to the window show its icon too.
     setWindowIcon(QIcon(QStringLiteral(":/velumet/icon.png")));
@@ -106,7 +112,11 @@ Form1::Form1(QWidget *parent)
 
     Command1->setFocus();
 
-    connect(MSComm1, &CommControl::OnComm, this, &Form1::MSComm1_OnComm);
+    // The port field shows its tooltip on demand, with the ports present then.
+    Text1->installEventFilter(this);
+
+    connect(m_conversation, &Conversation::bufferChanged, this, &Form1::Text2_Change);
+    connect(m_conversation, &Conversation::dataLost, this, &Form1::onDataLost);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(cmdClear, &QPushButton::clicked, this, &Form1::cmdClear_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Close);
@@ -124,20 +134,99 @@ void Form1::cmdClear_Click()
     Close();
 }
 
-void Form1::setText2Empty()
-{
-    Text2.clear();
-    Text2_Change();
-}
-
-void Form1::appendText2(QStringView chunk)
-{
-    Text2.append(chunk);
-    Text2_Change();
-}
-
 void Form1::MsgBox(const QString &text, QMessageBox::Icon icon)
 {
     QMessageBox box(icon, QStringLiteral("Velumet Display"), text, QMessageBox::Ok, this);
     box.exec();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != Text1 || event->type() != QEvent::ToolTip)
+        return QWidget::eventFilter(watched, event);
+    QStringList lines;
+    for (const portlisting::Entry &entry : portlisting::listPorts()) {
+        if (!entry.port || !entry.present)
+            continue;
+        QString line = QString::number(*entry.port) + QStringLiteral(": ") + entry.device;
+        if (!entry.description.isEmpty())
+            line += QStringLiteral(" (") + entry.description + u')';
+        lines << line;
+    }
+    const QString text = lines.isEmpty()
+                             ? QStringLiteral("No serial port present")
+                             : QStringLiteral("Ports present now:\n") + lines.join(u'\n');
+    QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, Text1);
+    return true;
+}
+
+void Form1::Text2_Change()
+{
+    const std::optional<Measurement> &measurement = m_conversation->measurement();
+    if (!measurement) {
+        // The display shows only what the buffer gives. Start empties the
+        // buffer; left standing, the last measurement would pass for the new
+        // one whenever its answer never forms a frame (silent box, lost
+        // marker, line gone).
+        if (m_conversation->buffer().length() == 0)
+            ClearTextBox();
+        return;
+    }
+    // A failed evaluation is not reported: it would repeat on every received
+    // chunk. Its fields stay empty instead, so that an earlier measurement's
+    // values never stand beside this one's.
+    QLineEdit *const fields[Measurement::valueCount] = {txtR, txtXc, txtrh, txtRF, txtPhase};
+    for (int value = 0; value < Measurement::valueCount; ++value)
+        fields[value]->setText(measurement->texts[value]);
+}
+
+void Form1::ClearTextBox()
+{
+    txtR->clear();
+    txtRF->clear();
+    txtrh->clear();
+    txtXc->clear();
+    txtPhase->clear();
+}
+
+void Form1::Command1_Click()
+{
+    if (Text1->text().isEmpty()) {
+        MsgBox(QStringLiteral("Bitte geben Sie einen Com-Port ein!"), QMessageBox::Critical);
+        Text1->setFocus();
+        return;
+    }
+    m_dataLossShown = false;
+    try {
+        m_conversation->start(Text1->text());
+    } catch (const Failure &failure) {
+        switch (failure.number()) {
+        case 8002:
+            MsgBox(QStringLiteral("Der angegebene Com-Port konnte nicht geöffnet werden!"),
+                   QMessageBox::Critical);
+            break;
+        case 8005:
+            // Start pressed on an open port: it ends the conversation instead.
+            m_conversation->close();
+            break;
+        default:
+            MsgBox(QStringLiteral("Fehler") + QString::number(failure.number()) +
+                       QStringLiteral(" (") + failure.description() + QStringLiteral(") "),
+                   QMessageBox::NoIcon);
+            break;
+        }
+    }
+}
+
+void Form1::onDataLost()
+{
+    if (m_dataLossShown)
+        return;
+    m_dataLossShown = true;
+    MsgBox(QStringLiteral("Datenverlust!"), QMessageBox::NoIcon);
+}
+
+void Form1::Close()
+{
+    m_conversation->close();
 }

@@ -1,19 +1,18 @@
 #pragma once
 
-#include "evaluation/receivebuffer.h"
-
 #include <QMessageBox>
 #include <QWidget>
 
-class CommControl;
+class Conversation;
 class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The program's one window. Its fields are the program's only state; the
-// routines behind its events live with their subsystems (evaluation/,
-// serial/) and are members here so that they can reach the fields.
+// The program's one window: a face over the conversation with the box. It
+// turns clicks into the conversation's Start and Close, shows each
+// evaluation of the receive buffer in its fields, and tells the user of
+// failures in German message boxes.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -24,24 +23,18 @@ public:
 protected:
     // Closing the window always goes ahead, and never leaves the port open.
     void closeEvent(QCloseEvent *event) override;
+    // The port field's tooltip lists the ports present when it shows.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend struct Form1Access; // tests drive the private routines through it
 
-    // Receive buffer: every change goes through these two, and each runs
-    // Text2_Change exactly once.
-    void setText2Empty();
-    void appendText2(QStringView chunk);
-
-    // Evaluation (evaluation/form1_evaluation.cpp).
+    // Shows what the receive buffer gives after each of its changes.
     void Text2_Change();
-    void fillVariables(const QString &myString);
-    double getPhasenwinkel() const;
     void ClearTextBox();
 
-    // Serial connection (serial/form1_serial.cpp).
     void Command1_Click();
-    void MSComm1_OnComm();
+    void onDataLost();
     void Close();
 
     // Clear: an empty display and a closed port.
@@ -50,9 +43,8 @@ private:
     // One modal box, OK only, for every message the program shows.
     void MsgBox(const QString &text, QMessageBox::Icon icon);
 
-    ReceiveBuffer Text2;
-    // Set while "Datenverlust!" is on screen, so that further losses reported
-    // from inside its event loop do not stack more boxes on it.
+    // "Datenverlust!" says all it can the first time; a device that keeps
+    // losing characters must not bury Clear and the window under boxes.
     bool m_dataLossShown = false;
 
     // Created topmost last: where controls overlap, the later sibling lies on top.
@@ -68,7 +60,7 @@ private:
     QPushButton *cmdClear;
     QLineEdit *txtPhase;
     QPushButton *Command1;
-    CommControl *MSComm1;
+    Conversation *m_conversation;
     QLineEdit *Text1;
     QPushButton *Command2;
     QPushButton *Command3;

@@ -1,6 +1,6 @@
 #include "behaviour.h"
 #include "boxerror.h"
-#include "quitonsignals.h"
+#include "common/quitonsignals.h"
 #include "simulatedbox.h"
 
 #include <QCommandLineParser>
@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     try {
-        const box::QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
+        const QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
         box::SimulatedBox simulated(behaviour, port);
         QObject::connect(
             &simulated, &box::SimulatedBox::commandReceived, &app, [&out](const QString &key) {

@@ -5,12 +5,11 @@
 
 #include <initializer_list>
 
-namespace box {
-
 // Turns the given signals (Ctrl-C, kill) into a normal quit of the event loop,
-// so that everything is torn down as on any other exit and the box removes its
-// port link. The signals are blocked and read from a descriptor instead of
+// so that everything is torn down as on any other exit: ports closed, output
+// complete, links removed. The signals are blocked and read from a descriptor instead of
 // interrupting the program. Construct it before any thread is started.
+// Throws std::system_error when the signals cannot be taken over.
 class QuitOnSignals : public QObject
 {
     Q_OBJECT
@@ -25,5 +24,3 @@ private:
     int m_descriptor = -1;
     QSocketNotifier *m_notifier = nullptr;
 };
-
-} // namespace box

@@ -1,14 +1,12 @@
-#include "quitonsignals.h"
-
-#include "boxerror.h"
+#include "common/quitonsignals.h"
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/signalfd.h>
+#include <system_error>
 #include <unistd.h>
-
-namespace box {
 
 QuitOnSignals::QuitOnSignals(std::initializer_list<int> signalNumbers, QObject *parent)
     : QObject(parent)
@@ -18,10 +16,10 @@ QuitOnSignals::QuitOnSignals(std::initializer_list<int> signalNumbers, QObject *
     for (const int number : signalNumbers)
         sigaddset(&set, number);
     if (::sigprocmask(SIG_BLOCK, &set, nullptr) != 0)
-        throw BoxError(QStringLiteral("cannot block signals"));
+        throw std::system_error(errno, std::generic_category(), "cannot block signals");
     m_descriptor = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
     if (m_descriptor < 0)
-        throw BoxError(QStringLiteral("cannot watch signals"));
+        throw std::system_error(errno, std::generic_category(), "cannot watch signals");
     m_notifier = new QSocketNotifier(m_descriptor, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitOnSignals::onSignal);
 }
@@ -39,5 +37,3 @@ void QuitOnSignals::onSignal()
     }
     QCoreApplication::quit();
 }
-
-} // namespace box

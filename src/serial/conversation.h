@@ -1,0 +1,67 @@
+#pragma once
+
+#include "evaluation/measurement.h"
+#include "evaluation/receivebuffer.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+class CommControl;
+
+// One conversation with the measuring box: Start opens the numbered port and
+// sends the start command, everything the box sends goes into the receive
+// buffer, and every change of the buffer is evaluated. Widget-free, so that
+// the window and velumet-measure take their measurements the same way; each
+// face decides what a failure means to its user.
+class Conversation : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Conversation(QObject *parent = nullptr);
+
+    // Empties the receive buffer, then opens the port the text names at
+    // 9600,N,8,1 and sends the start command. Throws Failure: 13 or 6 for a
+    // text that is no 16-bit number, 380 for a number below 1, 8005 while a
+    // port is open, 8002 when the device cannot be opened. A failure leaves
+    // the steps after it undone.
+    void start(const QString &portText);
+
+    // The next measurement on the open port: empties the receive buffer,
+    // drops whatever the device sent since, and sends the start command
+    // again. Throws 8018 while the port is closed.
+    void startAgain();
+
+    // Closes the port if it is open; the buffer keeps what it holds.
+    void close();
+    bool isOpen() const;
+
+    // The two ways the receive buffer changes; each change is evaluated
+    // once and announced with bufferChanged().
+    void emptyBuffer();
+    void receive(QStringView chunk);
+
+    const ReceiveBuffer &buffer() const { return m_buffer; }
+    // What the buffer gives now: nothing until it holds a complete frame.
+    const std::optional<Measurement> &measurement() const { return m_measurement; }
+
+    CommControl &comm() const { return *m_comm; }
+
+signals:
+    void bufferChanged();
+    // Characters were lost before they could be read; the buffer is as it was.
+    void dataLost();
+    // The device went away; the port is closed and the buffer as it was.
+    void lineLost();
+
+private:
+    void onComm();
+    void sendStartCommand();
+
+    CommControl *m_comm;
+    ReceiveBuffer m_buffer;
+    std::optional<Measurement> m_measurement;
+};
