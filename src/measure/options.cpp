@@ -1,0 +1,185 @@
+#include "measure/options.h"
+
+#include "measure/exitstatus.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// A day: longer waits belong to a scheduler, and the event loop's timers
+// count milliseconds in an int.
+constexpr double maxSeconds = 86400;
+
+QString description()
+{
+    return QStringLiteral(
+        "Takes measurements from the measuring box on serial port N and writes one record per\n"
+        "measurement to standard output (or --output FILE): resistance, reactance, phase angle,\n"
+        "R-Hand and R-Foot, with the time and the port. Messages go to standard error.\n"
+        "\n"
+        "Port N is the device the link comN in ~/.config/velumet-display/ports/ points to,\n"
+        "else /dev/ttyS<N-1>, the same as in the Velumet Display window. The port stays open for\n"
+        "the whole series; Ctrl-C ends a series cleanly after the last finished record.\n"
+        "\n"
+        "Formats:\n"
+        "  text  for people: the window's captions, the locale's decimal separator\n"
+        "  csv   RFC 4180 with the header time,port,resistance,reactance,phase_angle,r_hand,\n"
+        "        r_foot,error (written once into a new or empty file)\n"
+        "  json  JSON Lines: one object a line with the same keys; \"error\" only when the\n"
+        "        measurement failed; a value the measurement could not give is null\n"
+        "csv and json write '.' as the decimal separator in every locale, and the time as\n"
+        "ISO 8601 with milliseconds and the UTC offset. A resistance of 0 is no failure: its\n"
+        "phase angle is missing.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every measurement gave a record without error\n"
+        "  1  at least one measurement failed (no answer in time, a bad frame, data lost,\n"
+        "     the line lost); each failure is a record with an error, and the series goes on\n"
+        "  2  wrong usage\n"
+        "  3  the port could not be opened at the start\n"
+        "\n"
+        "Examples:\n"
+        "  velumet-measure --port 3 --format json\n"
+        "        one measurement as a JSON line\n"
+        "  velumet-measure --port 3 --count 0 --interval 60 --format csv --output log.csv\n"
+        "        a measurement every minute, appended to log.csv, until Ctrl-C\n"
+        "  velumet-measure --list-ports\n"
+        "        the port numbers that lead to a serial device");
+}
+
+// A number of seconds; the C locale's "0.5" works everywhere, the user's
+// own "0,5" too.
+std::optional<double> seconds(const QString &text)
+{
+    bool ok = false;
+    double value = QLocale::c().toDouble(text, &ok);
+    if (!ok)
+        value = QLocale().toDouble(text, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+} // namespace
+
+std::variant<Options, Answer, UsageError> parseOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Measure on port N (1 to 32767); required."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption count(
+        QStringLiteral("count"),
+        QStringLiteral("Take K measurements (default 1); 0 takes them until interrupted."),
+        QStringLiteral("K"));
+    const QCommandLineOption interval(
+        QStringLiteral("interval"),
+        QStringLiteral("Start one measurement every SECONDS (default 1; fractions allowed)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("Wait up to SECONDS for each answer (default 2; fractions allowed)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Write records as text, csv or json "
+                                                   "(default text)."),
+                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption output(
+        QStringLiteral("output"),
+        QStringLiteral("Append the records to FILE, creating it if needed; each record reaches "
+                       "the disk before the next measurement starts."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption listPorts(
+        QStringLiteral("list-ports"),
+        QStringLiteral("List the port numbers that lead to a serial device, and the devices "
+                       "no number leads to, then exit."));
+    parser.addOptions({help, version, port, count, interval, timeout, format, output, listPorts});
+
+    if (!parser.parse(arguments))
+        return UsageError{parser.errorText()};
+    if (parser.isSet(help))
+        return Answer{parser.helpText(), exitstatus::ok};
+    if (parser.isSet(version)) {
+        return Answer{QCoreApplication::applicationName() + u' ' +
+                          QCoreApplication::applicationVersion() + u'\n',
+                      exitstatus::ok};
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError{
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
+
+    Options options;
+    if (parser.isSet(listPorts)) {
+        for (const QCommandLineOption &measuring : {port, count, interval, timeout, format, output})
+            if (parser.isSet(measuring))
+                return UsageError{QStringLiteral("--list-ports takes no other option")};
+        options.listPorts = true;
+        return options;
+    }
+
+    if (!parser.isSet(port))
+        return UsageError{QStringLiteral("--port N is required")};
+    const std::optional<int> portNumber = wholeNumber(parser.value(port));
+    if (!portNumber || *portNumber < 1 || *portNumber > 32767)
+        return UsageError{QStringLiteral("--port takes a number from 1 to 32767, not '%1'")
+                              .arg(parser.value(port))};
+    options.port = *portNumber;
+
+    if (parser.isSet(count)) {
+        const std::optional<int> k = wholeNumber(parser.value(count));
+        if (!k || *k < 0)
+            return UsageError{QStringLiteral("--count takes a whole number, 0 or more, not '%1'")
+                                  .arg(parser.value(count))};
+        options.count = *k;
+    }
+    if (parser.isSet(interval)) {
+        const std::optional<double> s = seconds(parser.value(interval));
+        if (!s || *s < 0 || *s > maxSeconds)
+            return UsageError{QStringLiteral("--interval takes seconds from 0 to 86400, not '%1'")
+                                  .arg(parser.value(interval))};
+        options.intervalSeconds = *s;
+    }
+    if (parser.isSet(timeout)) {
+        const std::optional<double> s = seconds(parser.value(timeout));
+        if (!s || *s <= 0 || *s > maxSeconds)
+            return UsageError{
+                QStringLiteral("--timeout takes seconds, more than 0 and at most 86400, not '%1'")
+                    .arg(parser.value(timeout))};
+        options.timeoutSeconds = *s;
+    }
+    if (parser.isSet(format)) {
+        const QString name = parser.value(format);
+        if (name == QLatin1String("text"))
+            options.format = Options::Format::Text;
+        else if (name == QLatin1String("csv"))
+            options.format = Options::Format::Csv;
+        else if (name == QLatin1String("json"))
+            options.format = Options::Format::Json;
+        else
+            return UsageError{
+                QStringLiteral("--format takes text, csv or json, not '%1'").arg(name)};
+    }
+    if (parser.isSet(output)) {
+        options.output = parser.value(output);
+        if (options.output.isEmpty())
+            return UsageError{QStringLiteral("--output takes a file name")};
+    }
+    return options;
+}
