@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes, cut into arbitrary chunks, through the receive
-// buffer and the evaluation, and through the decoder. Input layout: a length
+// Feeds arbitrary bytes, cut into arbitrary chunks, through the
+// conversation's receive path (buffer and evaluation), and through the
+// decoder. Input layout: a length
 // byte, then that many bytes of chunk, repeated; the last chunk may be short.
 
 #include "common/failure.h"
@@ -7,6 +8,7 @@
 #include "evaluation/evaluation.h"
 #include "evaluation/receivebuffer.h"
 #include "frame.h"
+#include "serial/conversation.h"
 
 #include <QtGlobal>
 
@@ -70,8 +72,9 @@ void fuzzDecoder(const QString &text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    ReceiveBuffer chunked;
-    std::optional<Measurement> measurement;
+    // Kept for the whole run, as a program keeps it from Start to Start.
+    static Conversation chunked;
+    chunked.emptyBuffer();
     QString received;
     size_t at = 0;
     while (at < size) {
@@ -80,9 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QString::fromLatin1(reinterpret_cast<const char *>(data + at + 1), qsizetype(length));
         at += 1 + length;
         received += chunk;
-        chunked.append(chunk);
-        measurement = evaluation::evaluate(chunked);
-        check(measurement.has_value() == chunked.holdsFrame(),
+        chunked.receive(chunk);
+        const std::optional<Measurement> &measurement = chunked.measurement();
+        check(measurement.has_value() == chunked.buffer().holdsFrame(),
               "evaluated once a frame is complete");
         if (measurement)
             checkShape(*measurement);
@@ -91,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // However the bytes were cut, the measurement is what the whole text gives.
     ReceiveBuffer whole;
     whole.append(received);
-    check(sameMeasurement(measurement, evaluation::evaluate(whole)), "chunking invariant");
+    check(sameMeasurement(chunked.measurement(), evaluation::evaluate(whole)),
+          "chunking invariant");
 
     fuzzDecoder(received);
     return 0;

@@ -49,8 +49,13 @@ void Conversation::emptyBuffer()
 
 void Conversation::receive(QStringView chunk)
 {
+    // Once a frame is complete, later characters change nothing the
+    // evaluation reads (it deciphers the first 62 only): what it gave then
+    // stands, and a device that streams on costs no deciphering per chunk.
+    const bool settled = m_buffer.holdsFrame();
     m_buffer.append(chunk);
-    m_measurement = evaluation::evaluate(m_buffer);
+    if (!settled)
+        m_measurement = evaluation::evaluate(m_buffer);
     emit bufferChanged();
 }
 
