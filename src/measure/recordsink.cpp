@@ -10,7 +10,7 @@ bool RecordSink::open(const QString &path)
 {
     const bool opened =
         path.isEmpty()
-            ? m_file.open(stdout, QIODevice::WriteOnly | QIODevice::Append)
+            ? m_file.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
             : (m_file.setFileName(path), m_file.open(QIODevice::WriteOnly | QIODevice::Append));
     if (!opened) {
         m_error = m_file.errorString();
