@@ -2,7 +2,7 @@
 # launcher and the icon in the places a desktop looks for them.
 include(GNUInstallDirs)
 
-install(TARGETS velumet-display RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS velumet-display velumet-measure RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET velumet-box)
   install(TARGETS velumet-box RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -1,6 +1,11 @@
+#include "serial/portdirectory.h"
+#include "simulatedbox.h"
+#include "temporaryconfighome.h"
 #include "ui/form1.h"
 
 #include <QAccessible>
+#include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
@@ -9,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <algorithm>
 #include <memory>
@@ -102,6 +108,7 @@ private slots:
     void hiddenButtonsIgnoreClicks();
     void accessibleNames_data();
     void accessibleNames();
+    void portFieldTooltipListsThePortsPresent();
 
 private:
     // A fresh, shown and active window for every test function and row.
@@ -288,6 +295,27 @@ void TestWindow::accessibleNames()
         QAccessible::queryAccessibleInterface(m_form->findChild<QLineEdit *>(field));
     QVERIFY(accessible);
     QCOMPARE(accessible->text(QAccessible::Name), name);
+}
+
+// Computed when it shows: a box started after the window opened is listed, a
+// link whose device is gone is not.
+void TestWindow::portFieldTooltipListsThePortsPresent()
+{
+    const TemporaryConfigHome configHome;
+    const box::SimulatedBox device{box::Behaviour{}};
+    QVERIFY(QFile::link(QStringLiteral("/dev/ttyGONE7"), portdirectory::linkPath(30000)));
+    auto *field = m_form->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    QHelpEvent hover(QEvent::ToolTip, field->rect().center(),
+                     field->mapToGlobal(field->rect().center()));
+    QApplication::sendEvent(field, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    const QString text = QToolTip::text();
+    QVERIFY2(
+        text.contains(QString::number(device.port()) + QStringLiteral(": ") + device.devicePath()),
+        qPrintable(text));
+    QVERIFY2(!text.contains(QLatin1String("30000")), qPrintable(text));
+    QToolTip::hideText();
+    QDir(portdirectory::directory()).removeRecursively();
 }
 
 QTEST_MAIN(TestWindow)
