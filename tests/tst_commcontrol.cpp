@@ -67,6 +67,7 @@ private slots:
     void openFailsWithoutAUsableDevice();
     void bytesTravelAsLatin1Unchanged();
     void openDiscardsWhatWasWaiting();
+    void discardInputDropsWhatWasReceived();
     void fullQueueDropsAndReportsOncePerEpisode();
     void lostCharactersAreReportedFromTheCounters();
     void countersAreNotAskedWhereTheDriverHasNone();
@@ -259,6 +260,25 @@ void TestCommControl::openDiscardsWhatWasWaiting()
     device.send("now");
     QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 3, 5000);
     QCOMPARE(comm.input(), QStringLiteral("now"));
+}
+
+void TestCommControl::discardInputDropsWhatWasReceived()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl comm;
+    comm.setInBufferSize(16);
+    const EventLog log(comm); // no receive threshold: the queue fills unread
+    openPort(comm, device.port());
+    device.send("an answer too long for the queue");
+    QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 16, 5000);
+
+    // Whatever came before, and its loss, belongs to the last command.
+    comm.discardInput();
+    QCOMPARE(comm.inBufferCount(), 0);
+    device.send("now");
+    QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 3, 5000);
+    QCOMPARE(comm.input(), QStringLiteral("now"));
+    QVERIFY(comm.portOpen());
 }
 
 void TestCommControl::fullQueueDropsAndReportsOncePerEpisode()

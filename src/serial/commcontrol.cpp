@@ -106,7 +106,9 @@ void CommControl::discardInput()
     m_port.clear(QSerialPort::Input);
     m_queue.clear();
     m_overflowing = false;
-    m_pendingReceive = false;
+    // Losses among the discarded characters are no loss to what follows.
+    overrunSinceLastLook();
+    m_pendingOverrun = m_pendingRxOver = m_pendingReceive = false;
 }
 
 QString CommControl::input()
