@@ -1,3 +1,6 @@
+#include "common/commandline.h"
+#include "common/version.h"
+
 #include "behaviour.h"
 #include "boxerror.h"
 #include "quitonsignals.h"
@@ -61,10 +64,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velumet-box"));
+    QCoreApplication::setApplicationVersion(velumet::version);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
-    parser.addHelpOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("Port number to appear as (default: the lowest free one from 9 up)."),
@@ -83,7 +86,9 @@ int main(int argc, char *argv[])
         QStringLiteral("fault"), QStringLiteral("Misbehave in one of the ways listed above."),
         QStringLiteral("NAME"));
     parser.addOptions({portOption, valuesOption, fastOption, chunkOption, faultOption});
-    parser.process(app);
+    if (const std::optional<int> status = commandline::parse(parser, QCoreApplication::arguments(),
+                                                             QStringLiteral("velumet-box")))
+        return *status;
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument ") +
                           parser.positionalArguments().first());
