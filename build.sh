@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build_dir=${BUILD_DIR:-$here/build}
 
 # Debian packages each command needs.
-packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2)
+packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2 help2man)
 packages_test=(xvfb xauth libbenchmark-dev)
 packages_bench=(libbenchmark-dev hyperfine)
 packages_fuzz=(clang libclang-rt-14-dev)

@@ -6,6 +6,12 @@ install(TARGETS velumet-display RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET velumet-box)
   install(TARGETS velumet-box RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/manpage.cmake)
+velumet_add_manpage(TARGET velumet-display INCLUDE packaging/man/velumet-display.h2m)
+if(TARGET velumet-box)
+  velumet_add_manpage(TARGET velumet-box INCLUDE packaging/man/velumet-box.h2m)
+endif()
+
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.velumet.Display.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${velumet_icon_png}

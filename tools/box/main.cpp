@@ -18,6 +18,8 @@ constexpr int exitBadUsage = 2;
 
 QString description()
 {
+    // Examples last: help2man makes a section of them, and the faults would
+    // otherwise end up inside it.
     return QStringLiteral(
                "Plays the measuring box for Velumet Display, so that the program can be used\n"
                "without the hardware. The box appears as a numbered serial port: start it,\n"
@@ -26,13 +28,15 @@ QString description()
                "like a 9600-baud line. The box runs until Ctrl-C and then takes its port\n"
                "number away again.\n"
                "\n"
-               "Examples:\n"
-               "  velumet-box                          answer as port 9 (or the next free one)\n"
-               "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
-               "  velumet-box --fault hangup-after=30  the line dies in the middle of a frame\n"
-               "\n"
                "Faults (--fault NAME):\n") +
-           box::faultHelp().chopped(1);
+           box::faultHelp() +
+           QStringLiteral("\n"
+                          "Examples:\n"
+                          "  velumet-box           answer as port 9 (or the next free one)\n"
+                          "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
+                          "                        answer as port 3 with 480, -24, 400 and 390\n"
+                          "  velumet-box --fault hangup-after=30\n"
+                          "                        the line dies in the middle of a frame");
 }
 
 bool parseValues(const QString &text, box::Values &values)
