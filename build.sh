@@ -7,11 +7,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 build_dir=${BUILD_DIR:-$here/build}
 
 # Debian packages each command needs.
-packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2)
-packages_test=(xvfb xauth libbenchmark-dev)
+packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2 help2man)
+packages_test=(xvfb xauth libbenchmark-dev appstream desktop-file-utils)
 packages_bench=(libbenchmark-dev hyperfine)
 packages_fuzz=(clang libclang-rt-14-dev)
-packages_package=(dpkg-dev file)
+packages_package=(dpkg-dev file lintian)
 
 usage() {
   cat <<TXT
@@ -25,7 +25,8 @@ Usage: ./build.sh COMMAND
   demo    build, then open the window beside a simulated measuring box
   run     build, then open the window alone, for a real box
   screenshot  render the window with a measurement to docs/window.png
-  package     build a Debian package (.deb) in the build directory
+  package     build a Debian package (.deb) in the build directory and check
+              it with lintian
 TXT
 }
 
@@ -114,6 +115,10 @@ case "$cmd" in
     install_missing "${packages_build[@]}" "${packages_package[@]}"
     configure_and_build "$build_dir"
     (cd "$build_dir" && cpack -G DEB)
+    # Any error or warning is a fault of ours; info and pedantic tags are not.
+    deb=$(ls -t "$build_dir"/velumet-display_*.deb | head -n 1)
+    lintian --fail-on error,warning "$deb"
+    echo "build.sh: $deb passed lintian"
     ;;
   -h|--help|help)
     usage

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -104,6 +105,7 @@ private slots:
     void window();
     void colours();
     void banner();
+    void picturesFollowThePixelRatio();
     void hiddenButtonsIgnoreClicks_data();
     void hiddenButtonsIgnoreClicks();
     void accessibleNames_data();
@@ -253,6 +255,23 @@ void TestWindow::banner()
     QVERIFY(image->hasScaledContents());
     // Drawn, not empty: the banner's middle is opaque.
     QCOMPARE(image->pixmap().toImage().pixelColor(160, 29).alpha(), 255);
+}
+
+// CTest runs this once more with QT_SCALE_FACTOR=2: the pictures must then be
+// the ones rendered for twice the pixels, not the plain ones enlarged.
+void TestWindow::picturesFollowThePixelRatio()
+{
+    const qreal ratio = m_form->devicePixelRatioF();
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+
+    const QPixmap banner = qobject_cast<QLabel *>(widget(*m_form, "Image1"))->pixmap();
+    QCOMPARE(banner.devicePixelRatio(), ratio);
+    QCOMPARE(banner.size(), QSize(320, 58) * ratio);
+
+    const QPixmap icon = m_form->windowIcon().pixmap(QSize(64, 64), ratio);
+    QCOMPARE(icon.devicePixelRatio(), ratio);
+    QCOMPARE(icon.size(), QSize(64, 64) * ratio);
 }
 
 void TestWindow::hiddenButtonsIgnoreClicks_data()

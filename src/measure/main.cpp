@@ -1,4 +1,6 @@
+#include "common/commandline.h"
 #include "common/quitonsignals.h"
+#include "common/version.h"
 #include "measure/exitstatus.h"
 #include "measure/options.h"
 #include "measure/portlist.h"
@@ -15,32 +17,24 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velumet-measure"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VELUMET_VERSION));
+    QCoreApplication::setApplicationVersion(velumet::version);
     QTextStream err(stderr);
     // A reader that goes away (| head) ends the series with a message and
     // status 1, like any other place the records cannot go.
     std::signal(SIGPIPE, SIG_IGN);
 
-    const std::variant<Options, Answer, UsageError> parsed =
-        parseOptions(QCoreApplication::arguments());
-    if (const auto *usage = std::get_if<UsageError>(&parsed)) {
-        err << "velumet-measure: " << usage->text << "\n"
-            << "Try 'velumet-measure --help' for more information.\n";
-        return exitstatus::usage;
-    }
-    if (const auto *answer = std::get_if<Answer>(&parsed)) {
-        QTextStream(stdout) << answer->text;
-        return answer->status;
-    }
+    const std::variant<Options, int> parsed = parseOptions(QCoreApplication::arguments());
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
     const Options &options = std::get<Options>(parsed);
     if (options.listPorts)
         return printPortList();
 
     RecordSink sink(options.format);
     if (!sink.open(options.output)) {
-        err << "velumet-measure: cannot write to " << options.output << ": " << sink.errorString()
-            << "\n";
-        return exitstatus::usage;
+        return commandline::usageError(QStringLiteral("velumet-measure"),
+                                       QStringLiteral("cannot write to ") + options.output +
+                                           QStringLiteral(": ") + sink.errorString());
     }
     try {
         // Ctrl-C and kill end the series like its last measurement would:

@@ -1,9 +1,8 @@
 #include "measure/options.h"
 
-#include "measure/exitstatus.h"
+#include "common/commandline.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QLocale>
 
 #include <cmath>
@@ -74,14 +73,14 @@ std::optional<int> wholeNumber(const QString &text)
 
 } // namespace
 
-std::variant<Options, Answer, UsageError> parseOptions(const QStringList &arguments)
+std::variant<Options, int> parseOptions(const QStringList &arguments)
 {
+    const QString program = QStringLiteral("velumet-measure");
+    const auto usageError = [&program](const QString &text) {
+        return commandline::usageError(program, text);
+    };
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Show the version and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Measure on port N (1 to 32767); required."),
                                   QStringLiteral("N"));
@@ -110,58 +109,50 @@ std::variant<Options, Answer, UsageError> parseOptions(const QStringList &argume
         QStringLiteral("list-ports"),
         QStringLiteral("List the port numbers that lead to a serial device, and the devices "
                        "no number leads to, then exit."));
-    parser.addOptions({help, version, port, count, interval, timeout, format, output, listPorts});
-
-    if (!parser.parse(arguments))
-        return UsageError{parser.errorText()};
-    if (parser.isSet(help))
-        return Answer{parser.helpText(), exitstatus::ok};
-    if (parser.isSet(version)) {
-        return Answer{QCoreApplication::applicationName() + u' ' +
-                          QCoreApplication::applicationVersion() + u'\n',
-                      exitstatus::ok};
-    }
+    parser.addOptions({port, count, interval, timeout, format, output, listPorts});
+    if (const std::optional<int> status = commandline::parse(parser, arguments, program))
+        return *status;
     if (!parser.positionalArguments().isEmpty())
-        return UsageError{
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     Options options;
     if (parser.isSet(listPorts)) {
         for (const QCommandLineOption &measuring : {port, count, interval, timeout, format, output})
             if (parser.isSet(measuring))
-                return UsageError{QStringLiteral("--list-ports takes no other option")};
+                return usageError(QStringLiteral("--list-ports takes no other option"));
         options.listPorts = true;
         return options;
     }
 
     if (!parser.isSet(port))
-        return UsageError{QStringLiteral("--port N is required")};
+        return usageError(QStringLiteral("--port N is required"));
     const std::optional<int> portNumber = wholeNumber(parser.value(port));
     if (!portNumber || *portNumber < 1 || *portNumber > 32767)
-        return UsageError{QStringLiteral("--port takes a number from 1 to 32767, not '%1'")
-                              .arg(parser.value(port))};
+        return usageError(QStringLiteral("--port takes a number from 1 to 32767, not '%1'")
+                              .arg(parser.value(port)));
     options.port = *portNumber;
 
     if (parser.isSet(count)) {
         const std::optional<int> k = wholeNumber(parser.value(count));
         if (!k || *k < 0)
-            return UsageError{QStringLiteral("--count takes a whole number, 0 or more, not '%1'")
-                                  .arg(parser.value(count))};
+            return usageError(QStringLiteral("--count takes a whole number, 0 or more, not '%1'")
+                                  .arg(parser.value(count)));
         options.count = *k;
     }
     if (parser.isSet(interval)) {
         const std::optional<double> s = seconds(parser.value(interval));
         if (!s || *s < 0 || *s > maxSeconds)
-            return UsageError{QStringLiteral("--interval takes seconds from 0 to 86400, not '%1'")
-                                  .arg(parser.value(interval))};
+            return usageError(QStringLiteral("--interval takes seconds from 0 to 86400, not '%1'")
+                                  .arg(parser.value(interval)));
         options.intervalSeconds = *s;
     }
     if (parser.isSet(timeout)) {
         const std::optional<double> s = seconds(parser.value(timeout));
         if (!s || *s <= 0 || *s > maxSeconds)
-            return UsageError{
+            return usageError(
                 QStringLiteral("--timeout takes seconds, more than 0 and at most 86400, not '%1'")
-                    .arg(parser.value(timeout))};
+                    .arg(parser.value(timeout)));
         options.timeoutSeconds = *s;
     }
     if (parser.isSet(format)) {
@@ -173,13 +164,13 @@ std::variant<Options, Answer, UsageError> parseOptions(const QStringList &argume
         else if (name == QLatin1String("json"))
             options.format = Options::Format::Json;
         else
-            return UsageError{
-                QStringLiteral("--format takes text, csv or json, not '%1'").arg(name)};
+            return usageError(
+                QStringLiteral("--format takes text, csv or json, not '%1'").arg(name));
     }
     if (parser.isSet(output)) {
         options.output = parser.value(output);
         if (options.output.isEmpty())
-            return UsageError{QStringLiteral("--output takes a file name")};
+            return usageError(QStringLiteral("--output takes a file name"));
     }
     return options;
 }

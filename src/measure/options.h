@@ -21,19 +21,6 @@ struct Options
     QString output;
 };
 
-// Text for standard output, and the exit status once it is printed.
-struct Answer
-{
-    QString text;
-    int status = 0;
-};
-
-// An error in the command line, one line for standard error.
-struct UsageError
-{
-    QString text;
-};
-
-// --help and --version are answered here; everything else becomes Options
-// or the first thing wrong with the command line.
-std::variant<Options, Answer, UsageError> parseOptions(const QStringList &arguments);
+// Answers --help and --version and refuses a wrong command line itself,
+// returning the exit status then; otherwise what the run is to do.
+std::variant<Options, int> parseOptions(const QStringList &arguments);

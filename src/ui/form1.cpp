@@ -94,7 +94,10 @@ Form1::Form1(QWidget *parent)
         label->setAutoFillBackground(true);
     }
 
-    Image1->setPixmap(QPixmap(QStringLiteral(":/velumet/banner.png")));
+    // Through QIcon, which takes banner@2x.png as well, so that a HiDPI screen
+    // gets the banner rendered for its pixels rather than an enlarged one.
+    Image1->setPixmap(
+        QIcon(QStringLiteral(":/velumet/banner.png")).pixmap(QSize(320, 58), devicePixelRatioF()));
     Image1->setScaledContents(true);
 
     // Screen readers announce each field by the caption beside it.

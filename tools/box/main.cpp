@@ -1,3 +1,6 @@
+#include "common/commandline.h"
+#include "common/version.h"
+
 #include "behaviour.h"
 #include "boxerror.h"
 #include "common/quitonsignals.h"
@@ -15,6 +18,8 @@ constexpr int exitBadUsage = 2;
 
 QString description()
 {
+    // Examples last: help2man makes a section of them, and the faults would
+    // otherwise end up inside it.
     return QStringLiteral(
                "Plays the measuring box for Velumet Display, so that the program can be used\n"
                "without the hardware. The box appears as a numbered serial port: start it,\n"
@@ -23,13 +28,15 @@ QString description()
                "like a 9600-baud line. The box runs until Ctrl-C and then takes its port\n"
                "number away again.\n"
                "\n"
-               "Examples:\n"
-               "  velumet-box                          answer as port 9 (or the next free one)\n"
-               "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
-               "  velumet-box --fault hangup-after=30  the line dies in the middle of a frame\n"
-               "\n"
                "Faults (--fault NAME):\n") +
-           box::faultHelp().chopped(1);
+           box::faultHelp() +
+           QStringLiteral("\n"
+                          "Examples:\n"
+                          "  velumet-box           answer as port 9 (or the next free one)\n"
+                          "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
+                          "                        answer as port 3 with 480, -24, 400 and 390\n"
+                          "  velumet-box --fault hangup-after=30\n"
+                          "                        the line dies in the middle of a frame");
 }
 
 bool parseValues(const QString &text, box::Values &values)
@@ -61,10 +68,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velumet-box"));
+    QCoreApplication::setApplicationVersion(velumet::version);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
-    parser.addHelpOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("Port number to appear as (default: the lowest free one from 9 up)."),
@@ -83,7 +90,9 @@ int main(int argc, char *argv[])
         QStringLiteral("fault"), QStringLiteral("Misbehave in one of the ways listed above."),
         QStringLiteral("NAME"));
     parser.addOptions({portOption, valuesOption, fastOption, chunkOption, faultOption});
-    parser.process(app);
+    if (const std::optional<int> status = commandline::parse(parser, QCoreApplication::arguments(),
+                                                             QStringLiteral("velumet-box")))
+        return *status;
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument ") +
                           parser.positionalArguments().first());
