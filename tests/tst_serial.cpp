@@ -7,6 +7,7 @@
 #include "temporaryconfighome.h"
 
 #include <QLocale>
+#include <QSerialPort>
 #include <QTest>
 
 #include <memory>
@@ -58,6 +59,8 @@ private slots:
     void dataLoss();
     void dataLossBoxesDoNotStack();
     void hangUpMidFrame();
+    void glitchBeforeARestartLeavesTheNewConversationAlone_data();
+    void glitchBeforeARestartLeavesTheNewConversationAlone();
     void closeClosesOnlyAnOpenPort();
     void boxFaults_data();
     void boxFaults();
@@ -341,6 +344,46 @@ void TestSerial::hangUpMidFrame()
     device = std::make_unique<box::SimulatedBox>(fastBox(), port);
     Form1Access::start(form, QString::number(port));
     QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::glitchBeforeARestartLeavesTheNewConversationAlone_data()
+{
+    QTest::addColumn<bool>("clearFirst");
+    QTest::newRow("Start on the open port, then Start") << false;
+    QTest::newRow("Clear, then Start") << true;
+}
+
+void TestSerial::glitchBeforeARestartLeavesTheNewConversationAlone()
+{
+    QFETCH(bool, clearFirst);
+    box::SimulatedBox device(fastBox());
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    auto *port = Form1Access::comm(form).findChild<QSerialPort *>();
+    QVERIFY(port);
+
+    // The adapter glitches but stays; before the glitch is handled, one batch
+    // of window events ends the conversation and starts the next.
+    emit port->errorOccurred(QSerialPort::ResourceError);
+    if (clearFirst)
+        Form1Access::clear(form);
+    else
+        Form1Access::start(form, portText(device));
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    Form1Access::start(form, portText(device));
+
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    QCOMPARE(device.received(), QByteArray("B593817B593817"));
+    QVERIFY(Form1Access::comm(form).portOpen());
+
+    // The next Start ends this conversation, as on any open port.
+    Form1Access::start(form, portText(device));
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    QTest::qWait(100);
+    QCOMPARE(device.received(), QByteArray("B593817B593817"));
     QVERIFY(answerer.shown().isEmpty());
 }
 
