@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QSerialPort>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -58,6 +59,7 @@ private slots:
     void dataLoss_data();
     void dataLoss();
     void dataLossBoxesDoNotStack();
+    void floodingDeviceShowsOneLossAndLeavesClearReachable();
     void hangUpMidFrame();
     void glitchBeforeARestartLeavesTheNewConversationAlone_data();
     void glitchBeforeARestartLeavesTheNewConversationAlone();
@@ -318,6 +320,41 @@ void TestSerial::dataLossBoxesDoNotStack()
     // The whole answer arrived and was evaluated while the box was open.
     QCOMPARE(receivedWhileShown, answerSize);
     QCOMPARE(displayWhileShown, defaultDisplay);
+}
+
+void TestSerial::floodingDeviceShowsOneLossAndLeavesClearReachable()
+{
+    box::SimulatedBox device(fastBox());
+    // Once it has answered, the device sends far faster than the line, and
+    // every read finds characters lost.
+    QTimer flood;
+    flood.setInterval(1);
+    connect(&flood, &QTimer::timeout, &device, [&device] { device.send(QByteArray(256, 'x')); });
+    connect(&device, &box::SimulatedBox::commandReceived, &flood, qOverload<>(&QTimer::start));
+    Form1 form;
+    quint64 overruns = 0;
+    Form1Access::comm(form).setOverrunCounter(
+        [&overruns](qintptr) { return std::optional<quint64>(overruns++); });
+    // A user who answers every box at once.
+    const MessageBoxAnswerer answerer;
+
+    Form1Access::start(form, portText(device));
+    QTRY_VERIFY_WITH_TIMEOUT(overruns > 50, 5000);
+    const QStringList oneLoss{dataLossText};
+    QCOMPARE(answerer.texts(), oneLoss);
+    QCOMPARE(Form1Access::display(form), defaultDisplay);
+
+    Form1Access::clear(form);
+    QCOMPARE(Form1Access::display(form), blank);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+
+    // The next conversation may lose characters of its own, and says so.
+    Form1Access::start(form, portText(device));
+    const QStringList lossPerConversation{dataLossText, dataLossText};
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts(), lossPerConversation, 5000);
+    Form1Access::clear(form);
+    flood.stop();
+    QVERIFY(!Form1Access::comm(form).portOpen());
 }
 
 void TestSerial::hangUpMidFrame()
