@@ -61,6 +61,7 @@ private slots:
     void dataLossBoxesDoNotStack();
     void floodingDeviceShowsOneLossAndLeavesClearReachable();
     void hangUpMidFrame();
+    void hangUpWhileALossIsHandedOverDoesNotSpin();
     void glitchBeforeARestartLeavesTheNewConversationAlone_data();
     void glitchBeforeARestartLeavesTheNewConversationAlone();
     void closeClosesOnlyAnOpenPort();
@@ -382,6 +383,42 @@ void TestSerial::hangUpMidFrame()
     Form1Access::start(form, QString::number(port));
     QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
     QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::hangUpWhileALossIsHandedOverDoesNotSpin()
+{
+    box::Behaviour silent;
+    silent.fault = box::Fault::Silent;
+    box::SimulatedBox device(silent);
+    Form1 form;
+    CommControl &comm = Form1Access::comm(form);
+    quint64 overruns = 0;
+    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    double cpuBefore = 0;
+    double cpuWhileShown = -1;
+    const MessageBoxAnswerer slowUser(1000,
+                                      [&] { cpuWhileShown = processCpuSeconds() - cpuBefore; });
+    Form1Access::start(form, portText(device));
+    QVERIFY(comm.portOpen());
+    auto *port = comm.findChild<QSerialPort *>();
+    QVERIFY(port);
+
+    // The line fails; before the failure is handled, a last chunk carrying a
+    // loss is read and the device goes. The chunk's delivery is queued behind
+    // the failure's handling, so the loss box opens from inside that handling,
+    // where a still-open dead device would make the box's event loop spin.
+    emit port->errorOccurred(QSerialPort::ResourceError);
+    overruns = 1;
+    device.send(">>");
+    QVERIFY(port->waitForReadyRead(5000));
+    device.hangUp();
+    cpuBefore = processCpuSeconds();
+
+    QTRY_VERIFY_WITH_TIMEOUT(cpuWhileShown >= 0, 5000);
+    QVERIFY2(cpuWhileShown < 0.3, "the message box's event loop spins on the dead device");
+    QCOMPARE(slowUser.texts(), QStringList{dataLossText});
+    QTRY_VERIFY_WITH_TIMEOUT(!comm.portOpen(), 5000);
+    QCOMPARE(Form1Access::buffer(form).length(), 2);
 }
 
 void TestSerial::glitchBeforeARestartLeavesTheNewConversationAlone_data()
