@@ -3,9 +3,11 @@
 #include "decoder/mdlDecodeEncode.h"
 #include "form1access.h"
 #include "messageboxanswerer.h"
+#include "serial/portdirectory.h"
 #include "simulatedbox.h"
 #include "temporaryconfighome.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QSerialPort>
 #include <QTest>
@@ -27,6 +29,9 @@ QString portText(const box::SimulatedBox &device)
 {
     return QString::number(device.port());
 }
+
+// Why a port number leads to no usable device.
+enum class Unusable { NoSuchDevice, HeldByAnotherProgram, EntryThatIsNoLink };
 
 box::Behaviour fastBox()
 {
@@ -202,27 +207,33 @@ void TestSerial::portWithoutUsableDevice_data()
 {
     // The kinds of unusable device are the serial layer's to tell apart; here
     // it matters that the message shows and nothing reaches a device.
-    QTest::addColumn<bool>("heldByAnotherProgram");
-    QTest::newRow("no such device") << false;
-    QTest::newRow("held by another program") << true;
+    QTest::addColumn<Unusable>("why");
+    QTest::newRow("no such device") << Unusable::NoSuchDevice;
+    QTest::newRow("held by another program") << Unusable::HeldByAnotherProgram;
+    QTest::newRow("ports entry that is no link") << Unusable::EntryThatIsNoLink;
 }
 
 void TestSerial::portWithoutUsableDevice()
 {
-    QFETCH(bool, heldByAnotherProgram);
+    QFETCH(Unusable, why);
     box::SimulatedBox device(box::Behaviour{});
     CommControl otherProgram;
     // High enough that no /dev/ttyS device of this machine answers to it.
     int port = 30000;
-    if (heldByAnotherProgram) {
+    if (why == Unusable::HeldByAnotherProgram) {
         port = device.port();
         otherProgram.setCommPort(static_cast<qint16>(port));
         otherProgram.setPortOpen(true);
     }
+    const QString entry = portdirectory::linkPath(port);
+    if (why == Unusable::EntryThatIsNoLink)
+        QVERIFY(QDir().mkpath(entry));
 
     Form1 form;
     const MessageBoxAnswerer answerer;
     Form1Access::start(form, QString::number(port));
+    if (why == Unusable::EntryThatIsNoLink)
+        QDir().rmdir(entry);
     QCOMPARE(answerer.texts(), QStringList{notOpened});
     QCOMPARE(answerer.shown().first().icon, QMessageBox::Critical);
     QVERIFY(!Form1Access::comm(form).portOpen());
