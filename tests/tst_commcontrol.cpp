@@ -118,6 +118,7 @@ private slots:
     void portMapping();
     void openFailsWithoutAUsableDevice_data();
     void openFailsWithoutAUsableDevice();
+    void openFailureTellsOnlyWhyTheLastAttemptFailed();
     void bytesTravelAsLatin1Unchanged();
     void openDiscardsWhatWasWaiting();
     void fullQueueDropsAndReportsOncePerEpisode();
@@ -278,6 +279,28 @@ void TestCommControl::openFailsWithoutAUsableDevice()
     QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
     QVERIFY(!comm.portOpen());
     QVERIFY(!comm.openError().isEmpty());
+}
+
+void TestCommControl::openFailureTellsOnlyWhyTheLastAttemptFailed()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl holder;
+    openPort(holder, device.port());
+    CommControl comm;
+    comm.setCommPort(static_cast<qint16>(device.port()));
+    QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
+    QVERIFY(comm.openPermissionDenied());
+
+    // The next attempt fails for a reason of its own: nothing of the refused
+    // lock may stay behind to be blamed for it.
+    const int port = 30000;
+    const PortEntry entry(port, directory());
+    QVERIFY(entry.made());
+    comm.setCommPort(static_cast<qint16>(port));
+    QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
+    QVERIFY(!comm.openPermissionDenied());
+    QVERIFY(comm.openError().contains(portdirectory::linkPath(port)));
+    QCOMPARE(comm.device(), QString());
 }
 
 void TestCommControl::bytesTravelAsLatin1Unchanged()
