@@ -40,6 +40,58 @@ public:
     QList<qint16> codes;
 };
 
+// Puts what a port's entry in the ports directory is at the path given.
+using MakeEntry = std::function<bool(const QString &path)>;
+
+MakeEntry noEntry()
+{
+    return [](const QString &) { return true; };
+}
+
+MakeEntry linkTo(const QString &target)
+{
+    return [target](const QString &path) { return QFile::link(target, path); };
+}
+
+MakeEntry regularFile()
+{
+    return [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("/dev/null\n") > 0;
+    };
+}
+
+MakeEntry directory()
+{
+    return [](const QString &path) { return QDir().mkdir(path); };
+}
+
+// A fresh entry for the port, and away with it at the end of the scope.
+class PortEntry
+{
+public:
+    PortEntry(int port, const MakeEntry &make) : m_path(portdirectory::linkPath(port))
+    {
+        QDir().mkpath(portdirectory::directory());
+        remove();
+        m_made = make(m_path);
+    }
+    ~PortEntry() { remove(); }
+    PortEntry(const PortEntry &) = delete;
+    PortEntry &operator=(const PortEntry &) = delete;
+    bool made() const { return m_made; }
+
+private:
+    void remove() const
+    {
+        if (!QFile::remove(m_path))
+            QDir().rmdir(m_path);
+    }
+
+    QString m_path;
+    bool m_made = false;
+};
+
 void openPort(CommControl &comm, int port)
 {
     comm.setCommPort(static_cast<qint16>(port));
@@ -49,6 +101,7 @@ void openPort(CommControl &comm, int port)
 } // namespace
 
 Q_DECLARE_METATYPE(Operation)
+Q_DECLARE_METATYPE(MakeEntry)
 
 // The serial layer over real pseudo-terminals, with the simulated box at the
 // other end.
@@ -65,6 +118,7 @@ private slots:
     void portMapping();
     void openFailsWithoutAUsableDevice_data();
     void openFailsWithoutAUsableDevice();
+    void openFailureTellsOnlyWhyTheLastAttemptFailed();
     void bytesTravelAsLatin1Unchanged();
     void openDiscardsWhatWasWaiting();
     void discardInputDropsWhatWasReceived();
@@ -166,53 +220,53 @@ void TestCommControl::refusals()
 void TestCommControl::portMapping_data()
 {
     QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("link");
+    QTest::addColumn<MakeEntry>("entry");
     QTest::addColumn<QString>("device");
-    QTest::newRow("no link, port 1") << 1 << QString() << QStringLiteral("/dev/ttyS0");
-    QTest::newRow("no link, port 12") << 12 << QString() << QStringLiteral("/dev/ttyS11");
+    QTest::newRow("no link, port 1") << 1 << noEntry() << QStringLiteral("/dev/ttyS0");
+    QTest::newRow("no link, port 12") << 12 << noEntry() << QStringLiteral("/dev/ttyS11");
     QTest::newRow("link to a device")
-        << 3 << QStringLiteral("/dev/null") << QStringLiteral("/dev/null");
+        << 3 << linkTo(QStringLiteral("/dev/null")) << QStringLiteral("/dev/null");
     QTest::newRow("link through a link")
-        << 4 << QStringLiteral("/dev/stdin")
+        << 4 << linkTo(QStringLiteral("/dev/stdin"))
         << QFileInfo(QStringLiteral("/dev/stdin")).canonicalFilePath();
     QTest::newRow("link to a device that is gone")
-        << 5 << QStringLiteral("/dev/ttyGONE7") << QStringLiteral("/dev/ttyGONE7");
+        << 5 << linkTo(QStringLiteral("/dev/ttyGONE7")) << QStringLiteral("/dev/ttyGONE7");
+    // Whoever made these meant a device: the built-in port would be a stranger.
+    QTest::newRow("regular file") << 6 << regularFile() << QString();
+    QTest::newRow("directory") << 7 << directory() << QString();
 }
 
 void TestCommControl::portMapping()
 {
     QFETCH(int, port);
-    QFETCH(QString, link);
+    QFETCH(MakeEntry, entry);
     QFETCH(QString, device);
-    QVERIFY(QDir().mkpath(portdirectory::directory()));
-    const QString path = portdirectory::linkPath(port);
-    QFile::remove(path);
-    if (!link.isEmpty())
-        QVERIFY(QFile::link(link, path));
+    const PortEntry made(port, entry);
+    QVERIFY(made.made());
     QCOMPARE(portdirectory::deviceForPort(port), device);
-    QFile::remove(path);
 }
 
 void TestCommControl::openFailsWithoutAUsableDevice_data()
 {
-    QTest::addColumn<QString>("link");
+    QTest::addColumn<MakeEntry>("entry");
     QTest::addColumn<bool>("heldByAnotherProgram");
-    QTest::newRow("no link and no such device") << QString() << false;
-    QTest::newRow("link to a device that is gone") << QStringLiteral("/dev/ttyGONE7") << false;
-    QTest::newRow("not a serial device") << QStringLiteral("/dev/null") << false;
-    QTest::newRow("held by another program") << QString() << true;
+    QTest::newRow("no link and no such device") << noEntry() << false;
+    QTest::newRow("link to a device that is gone")
+        << linkTo(QStringLiteral("/dev/ttyGONE7")) << false;
+    QTest::newRow("not a serial device") << linkTo(QStringLiteral("/dev/null")) << false;
+    QTest::newRow("held by another program") << noEntry() << true;
+    QTest::newRow("regular file instead of a link") << regularFile() << false;
+    QTest::newRow("directory instead of a link") << directory() << false;
 }
 
 void TestCommControl::openFailsWithoutAUsableDevice()
 {
-    QFETCH(QString, link);
+    QFETCH(MakeEntry, entry);
     QFETCH(bool, heldByAnotherProgram);
     // High enough that no /dev/ttyS device of this machine answers to it.
     int port = 30000;
-    QVERIFY(QDir().mkpath(portdirectory::directory()));
-    QFile::remove(portdirectory::linkPath(port));
-    if (!link.isEmpty())
-        QVERIFY(QFile::link(link, portdirectory::linkPath(port)));
+    const PortEntry made(port, entry);
+    QVERIFY(made.made());
     std::unique_ptr<box::SimulatedBox> device;
     CommControl holder;
     if (heldByAnotherProgram) {
@@ -225,7 +279,29 @@ void TestCommControl::openFailsWithoutAUsableDevice()
     comm.setCommPort(static_cast<qint16>(port));
     QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
     QVERIFY(!comm.portOpen());
-    QFile::remove(portdirectory::linkPath(30000));
+    QVERIFY(!comm.openError().isEmpty());
+}
+
+void TestCommControl::openFailureTellsOnlyWhyTheLastAttemptFailed()
+{
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl holder;
+    openPort(holder, device.port());
+    CommControl comm;
+    comm.setCommPort(static_cast<qint16>(device.port()));
+    QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
+    QVERIFY(comm.openPermissionDenied());
+
+    // The next attempt fails for a reason of its own: nothing of the refused
+    // lock may stay behind to be blamed for it.
+    const int port = 30000;
+    const PortEntry entry(port, directory());
+    QVERIFY(entry.made());
+    comm.setCommPort(static_cast<qint16>(port));
+    QCOMPARE(failureOf([](CommControl &c) { c.setPortOpen(true); }, comm), 8002);
+    QVERIFY(!comm.openPermissionDenied());
+    QVERIFY(comm.openError().contains(portdirectory::linkPath(port)));
+    QCOMPARE(comm.device(), QString());
 }
 
 void TestCommControl::bytesTravelAsLatin1Unchanged()

@@ -3,11 +3,15 @@
 #include "decoder/mdlDecodeEncode.h"
 #include "form1access.h"
 #include "messageboxanswerer.h"
+#include "serial/portdirectory.h"
 #include "simulatedbox.h"
 #include "temporaryconfighome.h"
 
+#include <QDir>
 #include <QLocale>
+#include <QSerialPort>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -25,6 +29,9 @@ QString portText(const box::SimulatedBox &device)
 {
     return QString::number(device.port());
 }
+
+// Why a port number leads to no usable device.
+enum class Unusable { NoSuchDevice, HeldByAnotherProgram, EntryThatIsNoLink };
 
 box::Behaviour fastBox()
 {
@@ -57,7 +64,11 @@ private slots:
     void dataLoss_data();
     void dataLoss();
     void dataLossBoxesDoNotStack();
+    void floodingDeviceShowsOneLossAndLeavesClearReachable();
     void hangUpMidFrame();
+    void hangUpWhileALossIsHandedOverDoesNotSpin();
+    void glitchBeforeARestartLeavesTheNewConversationAlone_data();
+    void glitchBeforeARestartLeavesTheNewConversationAlone();
     void closeClosesOnlyAnOpenPort();
     void boxFaults_data();
     void boxFaults();
@@ -196,27 +207,33 @@ void TestSerial::portWithoutUsableDevice_data()
 {
     // The kinds of unusable device are the serial layer's to tell apart; here
     // it matters that the message shows and nothing reaches a device.
-    QTest::addColumn<bool>("heldByAnotherProgram");
-    QTest::newRow("no such device") << false;
-    QTest::newRow("held by another program") << true;
+    QTest::addColumn<Unusable>("why");
+    QTest::newRow("no such device") << Unusable::NoSuchDevice;
+    QTest::newRow("held by another program") << Unusable::HeldByAnotherProgram;
+    QTest::newRow("ports entry that is no link") << Unusable::EntryThatIsNoLink;
 }
 
 void TestSerial::portWithoutUsableDevice()
 {
-    QFETCH(bool, heldByAnotherProgram);
+    QFETCH(Unusable, why);
     box::SimulatedBox device(box::Behaviour{});
     CommControl otherProgram;
     // High enough that no /dev/ttyS device of this machine answers to it.
     int port = 30000;
-    if (heldByAnotherProgram) {
+    if (why == Unusable::HeldByAnotherProgram) {
         port = device.port();
         otherProgram.setCommPort(static_cast<qint16>(port));
         otherProgram.setPortOpen(true);
     }
+    const QString entry = portdirectory::linkPath(port);
+    if (why == Unusable::EntryThatIsNoLink)
+        QVERIFY(QDir().mkpath(entry));
 
     Form1 form;
     const MessageBoxAnswerer answerer;
     Form1Access::start(form, QString::number(port));
+    if (why == Unusable::EntryThatIsNoLink)
+        QDir().rmdir(entry);
     QCOMPARE(answerer.texts(), QStringList{notOpened});
     QCOMPARE(answerer.shown().first().icon, QMessageBox::Critical);
     QVERIFY(!Form1Access::comm(form).portOpen());
@@ -317,6 +334,41 @@ void TestSerial::dataLossBoxesDoNotStack()
     QCOMPARE(displayWhileShown, defaultDisplay);
 }
 
+void TestSerial::floodingDeviceShowsOneLossAndLeavesClearReachable()
+{
+    box::SimulatedBox device(fastBox());
+    // Once it has answered, the device sends far faster than the line, and
+    // every read finds characters lost.
+    QTimer flood;
+    flood.setInterval(1);
+    connect(&flood, &QTimer::timeout, &device, [&device] { device.send(QByteArray(256, 'x')); });
+    connect(&device, &box::SimulatedBox::commandReceived, &flood, qOverload<>(&QTimer::start));
+    Form1 form;
+    quint64 overruns = 0;
+    Form1Access::comm(form).setOverrunCounter(
+        [&overruns](qintptr) { return std::optional<quint64>(overruns++); });
+    // A user who answers every box at once.
+    const MessageBoxAnswerer answerer;
+
+    Form1Access::start(form, portText(device));
+    QTRY_VERIFY_WITH_TIMEOUT(overruns > 50, 5000);
+    const QStringList oneLoss{dataLossText};
+    QCOMPARE(answerer.texts(), oneLoss);
+    QCOMPARE(Form1Access::display(form), defaultDisplay);
+
+    Form1Access::clear(form);
+    QCOMPARE(Form1Access::display(form), blank);
+    QVERIFY(!Form1Access::comm(form).portOpen());
+
+    // The next conversation may lose characters of its own, and says so.
+    Form1Access::start(form, portText(device));
+    const QStringList lossPerConversation{dataLossText, dataLossText};
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts(), lossPerConversation, 5000);
+    Form1Access::clear(form);
+    flood.stop();
+    QVERIFY(!Form1Access::comm(form).portOpen());
+}
+
 void TestSerial::hangUpMidFrame()
 {
     box::Behaviour hangsUp;
@@ -341,6 +393,82 @@ void TestSerial::hangUpMidFrame()
     device = std::make_unique<box::SimulatedBox>(fastBox(), port);
     Form1Access::start(form, QString::number(port));
     QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    QVERIFY(answerer.shown().isEmpty());
+}
+
+void TestSerial::hangUpWhileALossIsHandedOverDoesNotSpin()
+{
+    box::Behaviour silent;
+    silent.fault = box::Fault::Silent;
+    box::SimulatedBox device(silent);
+    Form1 form;
+    CommControl &comm = Form1Access::comm(form);
+    quint64 overruns = 0;
+    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    double cpuBefore = 0;
+    double cpuWhileShown = -1;
+    const MessageBoxAnswerer slowUser(1000,
+                                      [&] { cpuWhileShown = processCpuSeconds() - cpuBefore; });
+    Form1Access::start(form, portText(device));
+    QVERIFY(comm.portOpen());
+    auto *port = comm.findChild<QSerialPort *>();
+    QVERIFY(port);
+
+    // The line fails; before the failure is handled, a last chunk carrying a
+    // loss is read and the device goes. The chunk's delivery is queued behind
+    // the failure's handling, so the loss box opens from inside that handling,
+    // where a still-open dead device would make the box's event loop spin.
+    emit port->errorOccurred(QSerialPort::ResourceError);
+    overruns = 1;
+    device.send(">>");
+    QVERIFY(port->waitForReadyRead(5000));
+    device.hangUp();
+    cpuBefore = processCpuSeconds();
+
+    QTRY_VERIFY_WITH_TIMEOUT(cpuWhileShown >= 0, 5000);
+    QVERIFY2(cpuWhileShown < 0.3, "the message box's event loop spins on the dead device");
+    QCOMPARE(slowUser.texts(), QStringList{dataLossText});
+    QTRY_VERIFY_WITH_TIMEOUT(!comm.portOpen(), 5000);
+    QCOMPARE(Form1Access::buffer(form).length(), 2);
+}
+
+void TestSerial::glitchBeforeARestartLeavesTheNewConversationAlone_data()
+{
+    QTest::addColumn<bool>("clearFirst");
+    QTest::newRow("Start on the open port, then Start") << false;
+    QTest::newRow("Clear, then Start") << true;
+}
+
+void TestSerial::glitchBeforeARestartLeavesTheNewConversationAlone()
+{
+    QFETCH(bool, clearFirst);
+    box::SimulatedBox device(fastBox());
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    Form1Access::start(form, portText(device));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    auto *port = Form1Access::comm(form).findChild<QSerialPort *>();
+    QVERIFY(port);
+
+    // The adapter glitches but stays; before the glitch is handled, one batch
+    // of window events ends the conversation and starts the next.
+    emit port->errorOccurred(QSerialPort::ResourceError);
+    if (clearFirst)
+        Form1Access::clear(form);
+    else
+        Form1Access::start(form, portText(device));
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    Form1Access::start(form, portText(device));
+
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), defaultDisplay, 5000);
+    QCOMPARE(device.received(), QByteArray("B593817B593817"));
+    QVERIFY(Form1Access::comm(form).portOpen());
+
+    // The next Start ends this conversation, as on any open port.
+    Form1Access::start(form, portText(device));
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    QTest::qWait(100);
+    QCOMPARE(device.received(), QByteArray("B593817B593817"));
     QVERIFY(answerer.shown().isEmpty());
 }
 

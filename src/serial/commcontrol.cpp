@@ -67,6 +67,9 @@ void CommControl::setPortOpen(bool open)
     }
     if (m_open)
         throw Failure::portAlreadyOpen();
+    // What is said about a failed open concerns this attempt alone.
+    m_openError.clear();
+    m_openPermissionDenied = false;
     m_device = portdirectory::deviceForPort(m_commPort);
     if (m_device.isEmpty()) {
         m_openError =
@@ -80,8 +83,6 @@ void CommControl::setPortOpen(bool open)
         m_openPermissionDenied = m_port.error() == QSerialPort::PermissionError;
         throw Failure::invalidPortNumber();
     }
-    m_openError.clear();
-    m_openPermissionDenied = false;
     // The device may hold characters from before this conversation; the
     // receive buffer must only ever see the answer to our own start command.
     m_port.clear(QSerialPort::Input);
