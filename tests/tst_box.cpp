@@ -74,6 +74,7 @@ private slots:
     void removesItsLinkWhenEnded_data();
     void removesItsLinkWhenEnded();
     void answersTheProgramWithTheGivenValues();
+    void keepsServingWhenItsOutputIsGone();
 
 private:
     TemporaryConfigHome m_configHome;
@@ -173,6 +174,35 @@ void TestBox::answersTheProgramWithTheGivenValues()
     const QStringList shown{QStringLiteral("480"), QStringLiteral("-24"), QStringLiteral("400"),
                             QStringLiteral("390"), QStringLiteral("-2.9")};
     QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), shown, 5000);
+}
+
+void TestBox::keepsServingWhenItsOutputIsGone()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // velumet-box | head -n 1: once head has its line, the box's next message
+    // goes into a pipe nobody reads.
+    QProcess head;
+    QProcess box;
+    box.setStandardOutputProcess(&head);
+    head.start(QStringLiteral("head"), {QStringLiteral("-n"), QStringLiteral("1")});
+    box.start(boxProgram,
+              {QStringLiteral("--port"), QStringLiteral("15"), QStringLiteral("--values"),
+               QStringLiteral("4800,-240,4000,3900"), QStringLiteral("--fast")});
+    QVERIFY(head.waitForFinished(5000));
+    QVERIFY(head.readAllStandardOutput().contains("type 15 "));
+
+    Form1 form;
+    Form1Access::start(form, QStringLiteral("15"));
+    const QStringList shown{QStringLiteral("480"), QStringLiteral("-24"), QStringLiteral("400"),
+                            QStringLiteral("390"), QStringLiteral("-2.9")};
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), shown, 5000);
+    QCOMPARE(box.state(), QProcess::Running);
+
+    box.terminate();
+    QVERIFY(box.waitForFinished(5000));
+    QCOMPARE(box.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(box.exitCode(), 0);
+    QVERIFY(!QFileInfo(portdirectory::linkPath(15)).isSymLink());
 }
 
 QTEST_MAIN(TestBox)

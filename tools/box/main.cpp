@@ -114,6 +114,9 @@ int main(int argc, char *argv[])
         behaviour = *faulty;
     }
 
+    // Its messages are for whoever watches; a closed standard output (velumet-box
+    // | head -n 1) must cost them, not the program on the port.
+    std::signal(SIGPIPE, SIG_IGN);
     QTextStream out(stdout);
     try {
         const box::QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
