@@ -142,6 +142,10 @@ void TestBox::badUsageIsRefused_data()
     QTest::newRow("value beyond 16 bits")
         << QStringList{QStringLiteral("--values"), QStringLiteral("40000,1,2,3")};
     QTest::newRow("chunk 0") << QStringList{QStringLiteral("--chunk"), QStringLiteral("0")};
+    QTest::newRow("chunk beyond a pseudo-terminal's queue")
+        << QStringList{QStringLiteral("--chunk"), QStringLiteral("4097")};
+    QTest::newRow("chunk no timer can wait for")
+        << QStringList{QStringLiteral("--chunk"), QStringLiteral("2147483647")};
     QTest::newRow("stray argument") << QStringList{QStringLiteral("9")};
 }
 
