@@ -9,9 +9,16 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -23,6 +30,15 @@ void placeLink(int port, const QString &target)
     QVERIFY(QDir().mkpath(portdirectory::directory()));
     QFile::remove(portdirectory::linkPath(port));
     QVERIFY(QFile::link(target, portdirectory::linkPath(port)));
+}
+
+// The lock file a box holds beside its link, naming the device it linked.
+void placeLockFile(int port, const QByteArray &device)
+{
+    QVERIFY(QDir().mkpath(portdirectory::directory()));
+    QFile lock(portdirectory::linkPath(port) + QStringLiteral(".lock"));
+    QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(lock.write(device), device.size());
 }
 
 void removeLinks()
@@ -52,6 +68,18 @@ public:
         return QString::fromLocal8Bit(m_process.readLine()).trimmed();
     }
 
+    // The port number and device the box announces in its first line; 0 and
+    // nothing when it announces none.
+    std::pair<int, QString> announced()
+    {
+        static const QRegularExpression ready(
+            QStringLiteral("type (\\d+) into the Com-Port field .*device (\\S+);"));
+        const QRegularExpressionMatch match = ready.match(firstLine());
+        if (!match.hasMatch())
+            return {0, QString()};
+        return {match.captured(1).toInt(), match.captured(2)};
+    }
+
 private:
     QProcess m_process;
 };
@@ -71,9 +99,16 @@ private slots:
     void badUsageIsRefused();
     void choosesTheLowestFreePortFrom9();
     void givenPortThatIsTakenIsRefused();
+    void leftoversOfEarlierBoxes_data();
+    void leftoversOfEarlierBoxes();
+    void killedBoxLeavesItsNumberToTheNext_data();
+    void killedBoxLeavesItsNumberToTheNext();
+    void boxesStartedTogetherTakeDistinctNumbers();
+    void claimsRacingForOneNumberNeverShareIt();
     void removesItsLinkWhenEnded_data();
     void removesItsLinkWhenEnded();
     void answersTheProgramWithTheGivenValues();
+    void keepsServingWhenItsOutputIsGone();
 
 private:
     TemporaryConfigHome m_configHome;
@@ -107,6 +142,10 @@ void TestBox::badUsageIsRefused_data()
     QTest::newRow("value beyond 16 bits")
         << QStringList{QStringLiteral("--values"), QStringLiteral("40000,1,2,3")};
     QTest::newRow("chunk 0") << QStringList{QStringLiteral("--chunk"), QStringLiteral("0")};
+    QTest::newRow("chunk beyond a pseudo-terminal's queue")
+        << QStringList{QStringLiteral("--chunk"), QStringLiteral("4097")};
+    QTest::newRow("chunk no timer can wait for")
+        << QStringList{QStringLiteral("--chunk"), QStringLiteral("2147483647")};
     QTest::newRow("stray argument") << QStringList{QStringLiteral("9")};
 }
 
@@ -136,6 +175,134 @@ void TestBox::givenPortThatIsTakenIsRefused()
     placeLink(3, QStringLiteral("/dev/null"));
     QVERIFY_THROWS_EXCEPTION(box::BoxError, box::PortLink(3, QStringLiteral("/dev/zero")));
     QCOMPARE(QFileInfo(portdirectory::linkPath(3)).symLinkTarget(), QStringLiteral("/dev/null"));
+}
+
+void TestBox::leftoversOfEarlierBoxes_data()
+{
+    QTest::addColumn<QString>("linkTarget"); // empty: no link
+    QTest::addColumn<QByteArray>("lockRecord");
+    QTest::addColumn<bool>("lockHeld");
+    QTest::addColumn<bool>("claimed");
+    // The system gave the killed box's terminal number to someone else.
+    QTest::newRow("killed box's link to a reused device")
+        << QStringLiteral("/dev/null") << QByteArray("/dev/null") << false << true;
+    QTest::newRow("killed box's link to a vanished device")
+        << QStringLiteral("/dev/ttyGONE7") << QByteArray("/dev/ttyGONE7") << false << true;
+    QTest::newRow("box killed before it linked") << QString() << QByteArray() << false << true;
+    QTest::newRow("user's link made after a box was killed")
+        << QStringLiteral("/dev/null") << QByteArray("/dev/ttyGONE7") << false << false;
+    QTest::newRow("user's link beside an empty lock file")
+        << QStringLiteral("/dev/null") << QByteArray() << false << false;
+    QTest::newRow("live box") << QStringLiteral("/dev/null") << QByteArray() << true << false;
+}
+
+void TestBox::leftoversOfEarlierBoxes()
+{
+    QFETCH(QString, linkTarget);
+    QFETCH(QByteArray, lockRecord);
+    QFETCH(bool, lockHeld);
+    QFETCH(bool, claimed);
+    std::optional<box::PortLink> live;
+    if (lockHeld) {
+        live.emplace(3, linkTarget);
+    } else {
+        if (!linkTarget.isEmpty())
+            placeLink(3, linkTarget);
+        placeLockFile(3, lockRecord);
+    }
+
+    const QString link = portdirectory::linkPath(3);
+    if (claimed) {
+        std::optional<box::PortLink> next;
+        next.emplace(3, QStringLiteral("/dev/zero"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QStringLiteral("/dev/zero"));
+        next.reset();
+        QVERIFY(!QFileInfo(link).isSymLink());
+    } else {
+        QVERIFY_THROWS_EXCEPTION(box::BoxError, box::PortLink(3, QStringLiteral("/dev/zero")));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), linkTarget);
+    }
+    // A lock file stays only while a box lives.
+    QCOMPARE(QFileInfo::exists(link + QStringLiteral(".lock")), lockHeld);
+}
+
+void TestBox::killedBoxLeavesItsNumberToTheNext_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("port");
+    QTest::newRow("given number") << QStringList{QStringLiteral("--port"), QStringLiteral("14")}
+                                  << 14;
+    QTest::newRow("lowest free number") << QStringList() << 9;
+}
+
+void TestBox::killedBoxLeavesItsNumberToTheNext()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, port);
+    {
+        BoxProcess killed(arguments);
+        QCOMPARE(killed.announced().first, port);
+        ::kill(static_cast<pid_t>(killed.process().processId()), SIGKILL);
+        QVERIFY(killed.process().waitForFinished(5000));
+    }
+    QVERIFY(QFileInfo(portdirectory::linkPath(port)).isSymLink());
+
+    BoxProcess next(arguments);
+    const auto [nextPort, device] = next.announced();
+    QCOMPARE(nextPort, port);
+    QCOMPARE(QFileInfo(portdirectory::linkPath(port)).symLinkTarget(), device);
+}
+
+void TestBox::boxesStartedTogetherTakeDistinctNumbers()
+{
+    placeLink(9, QStringLiteral("/dev/ttyGONE7")); // left by a box killed long ago
+    std::vector<std::unique_ptr<BoxProcess>> boxes;
+    for (int i = 0; i < 4; ++i)
+        boxes.push_back(std::make_unique<BoxProcess>(QStringList()));
+    QSet<int> ports;
+    for (const auto &started : boxes) {
+        const auto [port, device] = started->announced();
+        QVERIFY(port >= 9);
+        ports.insert(port);
+        QCOMPARE(QFileInfo(portdirectory::linkPath(port)).symLinkTarget(), device);
+    }
+    QCOMPARE(ports.size(), 4);
+}
+
+void TestBox::claimsRacingForOneNumberNeverShareIt()
+{
+    // Devices that exist, so that no link made here looks stale to another.
+    const QStringList devices{QStringLiteral("/dev/null"),    QStringLiteral("/dev/zero"),
+                              QStringLiteral("/dev/full"),    QStringLiteral("/dev/random"),
+                              QStringLiteral("/dev/urandom"), QStringLiteral("/dev/tty")};
+    for (int round = 0; round < 100; ++round) {
+        placeLink(9, QStringLiteral("/dev/ttyGONE7"));
+        std::vector<std::optional<box::PortLink>> links(devices.size());
+        std::atomic<bool> go = false;
+        std::vector<std::thread> claims;
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            claims.emplace_back([&, i] {
+                while (!go) {
+                }
+                try {
+                    links[i].emplace(0, devices[i]);
+                } catch (const box::BoxError &) {
+                    // Left empty, and reported below.
+                }
+            });
+        }
+        go = true;
+        for (std::thread &claim : claims)
+            claim.join();
+        QSet<int> ports;
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            QVERIFY(links[i]);
+            ports.insert(links[i]->port());
+            QCOMPARE(QFileInfo(portdirectory::linkPath(links[i]->port())).symLinkTarget(),
+                     devices[i]);
+        }
+        QCOMPARE(ports.size(), devices.size());
+    }
 }
 
 void TestBox::removesItsLinkWhenEnded_data()
@@ -173,6 +340,35 @@ void TestBox::answersTheProgramWithTheGivenValues()
     const QStringList shown{QStringLiteral("480"), QStringLiteral("-24"), QStringLiteral("400"),
                             QStringLiteral("390"), QStringLiteral("-2.9")};
     QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), shown, 5000);
+}
+
+void TestBox::keepsServingWhenItsOutputIsGone()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // velumet-box | head -n 1: once head has its line, the box's next message
+    // goes into a pipe nobody reads.
+    QProcess head;
+    QProcess box;
+    box.setStandardOutputProcess(&head);
+    head.start(QStringLiteral("head"), {QStringLiteral("-n"), QStringLiteral("1")});
+    box.start(boxProgram,
+              {QStringLiteral("--port"), QStringLiteral("15"), QStringLiteral("--values"),
+               QStringLiteral("4800,-240,4000,3900"), QStringLiteral("--fast")});
+    QVERIFY(head.waitForFinished(5000));
+    QVERIFY(head.readAllStandardOutput().contains("type 15 "));
+
+    Form1 form;
+    Form1Access::start(form, QStringLiteral("15"));
+    const QStringList shown{QStringLiteral("480"), QStringLiteral("-24"), QStringLiteral("400"),
+                            QStringLiteral("390"), QStringLiteral("-2.9")};
+    QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), shown, 5000);
+    QCOMPARE(box.state(), QProcess::Running);
+
+    box.terminate();
+    QVERIFY(box.waitForFinished(5000));
+    QCOMPARE(box.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(box.exitCode(), 0);
+    QVERIFY(!QFileInfo(portdirectory::linkPath(15)).isSymLink());
 }
 
 QTEST_MAIN(TestBox)

@@ -24,10 +24,14 @@ enum class Fault {
 struct Behaviour
 {
     Values values;
-    // Hand the answer over at once instead of at 9600 baud.
+    // Hand the answer over at once instead of at 9600 baud; noise that never
+    // ends keeps the line's pace.
     bool fast = false;
-    // Bytes handed over together.
+    // Bytes handed over together, from 1 to maxChunk.
     int chunk = 8;
+    // A pseudo-terminal's input queue holds 4096 bytes, so no reader ever
+    // gets more at once.
+    static constexpr int maxChunk = 4096;
     Fault fault = Fault::None;
     int hangUpAfter = 0;
 };

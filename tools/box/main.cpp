@@ -83,9 +83,9 @@ int main(int argc, char *argv[])
         QStringLiteral("R,XC,RH,RF"));
     const QCommandLineOption fastOption(QStringLiteral("fast"),
                                         QStringLiteral("Answer at once instead of at 9600 baud."));
-    const QCommandLineOption chunkOption(QStringLiteral("chunk"),
-                                         QStringLiteral("Bytes handed over together (default: 8)."),
-                                         QStringLiteral("N"));
+    const QCommandLineOption chunkOption(
+        QStringLiteral("chunk"),
+        QStringLiteral("Bytes handed over together, 1 to 4096 (default: 8)."), QStringLiteral("N"));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"), QStringLiteral("Misbehave in one of the ways listed above."),
         QStringLiteral("NAME"));
@@ -112,8 +112,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(chunkOption)) {
         bool ok = false;
         behaviour.chunk = parser.value(chunkOption).toInt(&ok);
-        if (!ok || behaviour.chunk < 1)
-            return usageError(QStringLiteral("--chunk takes a number of bytes, at least 1"));
+        if (!ok || behaviour.chunk < 1 || behaviour.chunk > box::Behaviour::maxChunk)
+            return usageError(QStringLiteral("--chunk takes a number of bytes from 1 to ") +
+                              QString::number(box::Behaviour::maxChunk));
     }
     if (parser.isSet(faultOption)) {
         const std::optional<box::Behaviour> faulty =
@@ -123,6 +124,9 @@ int main(int argc, char *argv[])
         behaviour = *faulty;
     }
 
+    // Its messages are for whoever watches; a closed standard output (velumet-box
+    // | head -n 1) must cost them, not the program on the port.
+    std::signal(SIGPIPE, SIG_IGN);
     QTextStream out(stdout);
     try {
         const QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,6 +49,18 @@ PseudoTerminal::PseudoTerminal()
     ::cfmakeraw(&raw);
     ::cfsetspeed(&raw, B9600);
     ::tcsetattr(m_slave, TCSANOW, &raw);
+}
+
+int PseudoTerminal::unreadBytes() const
+{
+    // A write reaches the device's input queue through a work queue, so the
+    // count alone can miss bytes just written; polling pushes them through.
+    pollfd slave{m_slave, POLLIN, 0};
+    ::poll(&slave, 1, 0);
+    int count = 0;
+    if (::ioctl(m_slave, FIONREAD, &count) != 0)
+        return 0;
+    return count;
 }
 
 PseudoTerminal::~PseudoTerminal()

@@ -20,6 +20,8 @@ public:
     // Non-blocking.
     int master() const { return m_master; }
     const QString &slavePath() const { return m_slavePath; }
+    // Bytes written to the master that no reader of the device has taken yet.
+    int unreadBytes() const;
 
 private:
     int m_master = -1;

@@ -1,19 +1,23 @@
 #include "simulatedbox.h"
 
+#include "pacing.h"
 #include "portlink.h"
 #include "pseudoterminal.h"
 
 #include <cerrno>
-#include <cmath>
+#include <limits>
 #include <unistd.h>
 
 namespace box {
 
 namespace {
 
-// A byte at 9600 baud with start and stop bit takes ten bit times.
-constexpr double millisecondsPerByte = 10.0 * 1000.0 / 9600.0;
 constexpr int keyDigits = 6;
+constexpr qint64 endless = std::numeric_limits<qint64>::max();
+// How often a box about to hang up looks whether the reader has taken the
+// rest, and how long it waits for a reader that may never come.
+constexpr int hangUpPollMs = 5;
+constexpr int hangUpWaitLimitMs = 2000;
 
 bool allDigits(const QByteArray &text)
 {
@@ -31,12 +35,14 @@ SimulatedBox::SimulatedBox(const Behaviour &behaviour, int port, QObject *parent
       m_link(std::make_unique<PortLink>(port, m_pty->slavePath())), m_port(m_link->port()),
       m_devicePath(m_pty->slavePath())
 {
-    m_behaviour.chunk = qMax(1, m_behaviour.chunk);
+    m_behaviour.chunk = qBound(1, m_behaviour.chunk, Behaviour::maxChunk);
     m_readable = new QSocketNotifier(m_pty->master(), QSocketNotifier::Read, this);
     connect(m_readable, &QSocketNotifier::activated, this, &SimulatedBox::onReadable);
     m_pacer.setTimerType(Qt::PreciseTimer);
-    m_pacer.setInterval(static_cast<int>(std::ceil(m_behaviour.chunk * millisecondsPerByte)));
-    connect(&m_pacer, &QTimer::timeout, this, &SimulatedBox::sendNextChunk);
+    m_pacer.setSingleShot(true);
+    connect(&m_pacer, &QTimer::timeout, this, &SimulatedBox::handOverDue);
+    m_hangUpWait.setInterval(hangUpPollMs);
+    connect(&m_hangUpWait, &QTimer::timeout, this, &SimulatedBox::hangUpOnceRead);
 }
 
 SimulatedBox::~SimulatedBox() = default;
@@ -56,6 +62,7 @@ void SimulatedBox::hangUp()
     if (!m_pty)
         return;
     m_pacer.stop();
+    m_hangUpWait.stop();
     // Deleted later: this may run inside the notifier's own signal.
     m_readable->setEnabled(false);
     m_readable->deleteLater();
@@ -101,36 +108,70 @@ void SimulatedBox::onReadable()
 void SimulatedBox::startAnswer(const QString &key)
 {
     emit commandReceived(key);
-    if (m_behaviour.fault == Fault::Silent)
+    // A line about to die takes no new answer.
+    if (m_behaviour.fault == Fault::Silent || m_hangUpWait.isActive())
         return;
     // A new start command starts the answer over, as the box would.
     m_outgoing = answer(m_behaviour, key);
+    m_answerSize = m_behaviour.fault == Fault::StreamGarbage ? endless : m_outgoing.size();
+    m_handedOver = 0;
     if (m_behaviour.fault == Fault::HangUp && m_answerBytesSent >= m_behaviour.hangUpAfter) {
-        hangUp();
+        hangUpOnceRead();
         return;
     }
     if (m_behaviour.fast && m_behaviour.fault != Fault::StreamGarbage) {
-        while (!m_outgoing.isEmpty() && m_pty)
-            sendNextChunk();
+        handOver(m_answerSize);
         return;
     }
-    m_pacer.start();
+    m_answerClock.start();
+    handOverDue();
 }
 
-void SimulatedBox::sendNextChunk()
+void SimulatedBox::handOverDue()
 {
-    if (m_outgoing.isEmpty() && m_behaviour.fault == Fault::StreamGarbage)
-        m_outgoing = answer(m_behaviour, QString());
-    qsizetype size = m_behaviour.fast ? m_outgoing.size() : m_behaviour.chunk;
-    if (m_behaviour.fault == Fault::HangUp)
-        size = qMin<qsizetype>(size, m_behaviour.hangUpAfter - m_answerBytesSent);
-    write(m_outgoing.left(size));
-    m_answerBytesSent += qMin(size, m_outgoing.size());
-    m_outgoing.remove(0, size);
-    if (m_behaviour.fault == Fault::HangUp && m_answerBytesSent >= m_behaviour.hangUpAfter)
-        hangUp();
-    else if (m_outgoing.isEmpty() && m_behaviour.fault != Fault::StreamGarbage)
+    const int chunk = m_behaviour.chunk;
+    handOver(pacing::bytesDue(m_answerClock.nsecsElapsed(), chunk, m_answerSize) - m_handedOver);
+    if (!m_pty || m_hangUpWait.isActive() || m_handedOver >= m_answerSize)
+        return;
+    const qint64 waitNs =
+        pacing::nextChunkDueNs(m_handedOver, chunk, m_answerSize) - m_answerClock.nsecsElapsed();
+    // Rounded up: a timer that fires early would find nothing due.
+    m_pacer.start(static_cast<int>(qMax<qint64>(0, (waitNs + 999'999) / 1'000'000)));
+}
+
+void SimulatedBox::handOver(qint64 count)
+{
+    while (count > 0 && m_pty) {
+        if (m_outgoing.isEmpty() && m_behaviour.fault == Fault::StreamGarbage)
+            m_outgoing = answer(m_behaviour, QString());
+        qint64 size = qMin<qint64>(count, m_outgoing.size());
+        if (m_behaviour.fault == Fault::HangUp)
+            size = qMin(size, m_behaviour.hangUpAfter - m_answerBytesSent);
+        if (size <= 0)
+            return;
+        write(m_outgoing.left(size));
+        m_outgoing.remove(0, size);
+        m_handedOver += size;
+        m_answerBytesSent += size;
+        count -= size;
+        if (m_behaviour.fault == Fault::HangUp && m_answerBytesSent >= m_behaviour.hangUpAfter) {
+            hangUpOnceRead();
+            return;
+        }
+    }
+}
+
+void SimulatedBox::hangUpOnceRead()
+{
+    if (!m_pty)
+        return;
+    if (!m_hangUpWait.isActive()) {
         m_pacer.stop();
+        m_hangUpDeadline.setRemainingTime(hangUpWaitLimitMs);
+        m_hangUpWait.start();
+    }
+    if (m_pty->unreadBytes() == 0 || m_hangUpDeadline.hasExpired())
+        hangUp();
 }
 
 void SimulatedBox::write(QByteArray bytes)

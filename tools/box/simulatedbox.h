@@ -3,6 +3,8 @@
 #include "behaviour.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -46,7 +48,11 @@ signals:
 private:
     void onReadable();
     void startAnswer(const QString &key);
-    void sendNextChunk();
+    void handOverDue();
+    void handOver(qint64 count);
+    // The hang-up fault: the line dies once the reader has taken what was
+    // sent, since the system discards what it has not read at a hang-up.
+    void hangUpOnceRead();
     void write(QByteArray bytes);
 
     Behaviour m_behaviour;
@@ -56,9 +62,16 @@ private:
     QString m_devicePath;
     QPointer<QSocketNotifier> m_readable;
     QTimer m_pacer;
+    QElapsedTimer m_answerClock;
+    QTimer m_hangUpWait;
+    QDeadlineTimer m_hangUpDeadline;
     QByteArray m_received;
     QByteArray m_unparsed;
     QByteArray m_outgoing;
+    // Of the answer being sent; endless for noise that never ends.
+    qint64 m_answerSize = 0;
+    qint64 m_handedOver = 0;
+    // Over all answers, for the hang-up fault.
     qint64 m_answerBytesSent = 0;
 };
 

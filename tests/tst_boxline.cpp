@@ -1,0 +1,219 @@
+#include "behaviour.h"
+#include "pacing.h"
+#include "simulatedbox.h"
+#include "temporaryconfighome.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 endless = std::numeric_limits<qint64>::max();
+const QByteArray startCommand = QByteArrayLiteral("B123456");
+
+// Nanoseconds in which the line carries that many bytes, rounded up.
+constexpr qint64 byteTimes(double bytes)
+{
+    return static_cast<qint64>(bytes * 1'000'000'000.0 / 960.0 + 0.999);
+}
+
+// The program's end of the box's line, read as the bytes come.
+class LineReader
+{
+public:
+    explicit LineReader(const QString &device)
+        : m_descriptor(::open(QFile::encodeName(device).constData(),
+                              O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)),
+          m_notifier(m_descriptor, QSocketNotifier::Read)
+    {
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, &m_notifier,
+                         [this] { onReadable(); });
+    }
+    ~LineReader() { ::close(m_descriptor); }
+    LineReader(const LineReader &) = delete;
+    LineReader &operator=(const LineReader &) = delete;
+
+    bool isOpen() const { return m_descriptor >= 0; }
+    bool send(const QByteArray &bytes)
+    {
+        return ::write(m_descriptor, bytes.constData(), bytes.size()) == bytes.size();
+    }
+    const QByteArray &received() const { return m_received; }
+    bool lineIsDead() const { return m_dead; }
+
+private:
+    void onReadable()
+    {
+        char bytes[256];
+        ssize_t count = 0;
+        while ((count = ::read(m_descriptor, bytes, sizeof bytes)) > 0)
+            m_received.append(bytes, count);
+        if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
+            m_dead = true;
+            m_notifier.setEnabled(false);
+        }
+    }
+
+    int m_descriptor = -1;
+    QSocketNotifier m_notifier;
+    QByteArray m_received;
+    bool m_dead = false;
+};
+
+} // namespace
+
+// The simulated box's line: its pace, and what a reader gets before it dies.
+class TestBoxLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bytesDueAfterElapsedTime_data();
+    void bytesDueAfterElapsedTime();
+    void nextChunkFallsDue_data();
+    void nextChunkFallsDue();
+    void pacedAnswerArrivesWholeAndInOrder_data();
+    void pacedAnswerArrivesWholeAndInOrder();
+    void readerGetsEveryByteBeforeTheHangUp_data();
+    void readerGetsEveryByteBeforeTheHangUp();
+
+private:
+    TemporaryConfigHome m_configHome;
+};
+
+void TestBoxLine::bytesDueAfterElapsedTime_data()
+{
+    QTest::addColumn<qint64>("elapsedNs");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<qint64>("answerSize");
+    QTest::addColumn<qint64>("due");
+    QTest::newRow("nothing at the start") << qint64(0) << 1 << qint64(69) << qint64(0);
+    QTest::newRow("a byte not quite carried") << byteTimes(1) - 1 << 1 << qint64(69) << qint64(0);
+    QTest::newRow("a byte after its ten bit times") << byteTimes(1) << 1 << qint64(69) << qint64(1);
+    QTest::newRow("one-byte chunks keep line speed")
+        << byteTimes(68) << 1 << qint64(69) << qint64(68);
+    QTest::newRow("a chunk waits for its last byte")
+        << byteTimes(15.9) << 8 << qint64(69) << qint64(8);
+    QTest::newRow("a chunk goes with its last byte")
+        << byteTimes(16) << 8 << qint64(69) << qint64(16);
+    QTest::newRow("short last chunk waits for the answer's end")
+        << byteTimes(68.9) << 8 << qint64(69) << qint64(64);
+    QTest::newRow("short last chunk at the answer's end")
+        << byteTimes(69) << 8 << qint64(69) << qint64(69);
+    QTest::newRow("never more than the answer")
+        << qint64(10'000'000'000) << 8 << qint64(69) << qint64(69);
+    QTest::newRow("chunk beyond the answer: all at its end")
+        << byteTimes(69) << 4096 << qint64(69) << qint64(69);
+    QTest::newRow("endless answer, a second in")
+        << qint64(1'000'000'000) << 8 << endless << qint64(960);
+    QTest::newRow("endless answer, 200 days in")
+        << qint64(200) * 86400 * 1'000'000'000 << 8 << endless << qint64(200) * 86400 * 960;
+}
+
+void TestBoxLine::bytesDueAfterElapsedTime()
+{
+    QFETCH(qint64, elapsedNs);
+    QFETCH(int, chunk);
+    QFETCH(qint64, answerSize);
+    QFETCH(qint64, due);
+    QCOMPARE(box::pacing::bytesDue(elapsedNs, chunk, answerSize), due);
+}
+
+void TestBoxLine::nextChunkFallsDue_data()
+{
+    QTest::addColumn<qint64>("handedOver");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<qint64>("answerSize");
+    QTest::addColumn<qint64>("dueNs");
+    QTest::newRow("first byte") << qint64(0) << 1 << qint64(69) << byteTimes(1);
+    QTest::newRow("first chunk") << qint64(0) << 8 << qint64(69) << byteTimes(8);
+    QTest::newRow("a later chunk") << qint64(40) << 8 << qint64(69) << byteTimes(48);
+    QTest::newRow("short last chunk") << qint64(64) << 8 << qint64(69) << byteTimes(69);
+    QTest::newRow("chunk beyond the answer") << qint64(0) << 4096 << qint64(69) << byteTimes(69);
+    QTest::newRow("a second of endless answer")
+        << qint64(952) << 8 << endless << qint64(1'000'000'000);
+}
+
+void TestBoxLine::nextChunkFallsDue()
+{
+    QFETCH(qint64, handedOver);
+    QFETCH(int, chunk);
+    QFETCH(qint64, answerSize);
+    QFETCH(qint64, dueNs);
+    const qint64 due = box::pacing::nextChunkDueNs(handedOver, chunk, answerSize);
+    QCOMPARE(due, dueNs);
+    // Due exactly then: a nanosecond earlier it is not.
+    QVERIFY(box::pacing::bytesDue(due, chunk, answerSize) > handedOver);
+    QCOMPARE(box::pacing::bytesDue(due - 1, chunk, answerSize), handedOver);
+}
+
+void TestBoxLine::pacedAnswerArrivesWholeAndInOrder_data()
+{
+    QTest::addColumn<int>("chunk");
+    QTest::newRow("one byte at a time") << 1;
+    QTest::newRow("chunks of 8") << 8;
+    QTest::newRow("chunks of 7, a short one last") << 7;
+    QTest::newRow("the largest chunk") << box::Behaviour::maxChunk;
+    QTest::newRow("a chunk no timer can wait for") << std::numeric_limits<int>::max();
+}
+
+void TestBoxLine::pacedAnswerArrivesWholeAndInOrder()
+{
+    QFETCH(int, chunk);
+    box::Behaviour paced;
+    paced.chunk = chunk;
+    const box::SimulatedBox device(paced);
+    LineReader reader(device.devicePath());
+    QVERIFY(reader.isOpen());
+    QVERIFY(reader.send(startCommand));
+    const QByteArray answer = box::answer(paced, QStringLiteral("123456"));
+    QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), answer.size(), 5000);
+    QCOMPARE(reader.received(), answer);
+}
+
+void TestBoxLine::readerGetsEveryByteBeforeTheHangUp_data()
+{
+    QTest::addColumn<bool>("fast");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("hangUpAfter");
+    QTest::newRow("at once, dead before the first byte") << true << 8 << 0;
+    QTest::newRow("at once, dead mid-frame") << true << 8 << 30;
+    QTest::newRow("at once, dead before the last byte") << true << 8 << 68;
+    QTest::newRow("at once, dead after the whole frame") << true << 8 << 69;
+    QTest::newRow("chunks of 8, dead before the last byte") << false << 8 << 68;
+    QTest::newRow("chunks of 8, dead after the whole frame") << false << 8 << 69;
+    QTest::newRow("one by one, dead after the whole frame") << false << 1 << 69;
+}
+
+void TestBoxLine::readerGetsEveryByteBeforeTheHangUp()
+{
+    QFETCH(bool, fast);
+    QFETCH(int, chunk);
+    QFETCH(int, hangUpAfter);
+    box::Behaviour hangsUp;
+    hangsUp.fast = fast;
+    hangsUp.chunk = chunk;
+    hangsUp.fault = box::Fault::HangUp;
+    hangsUp.hangUpAfter = hangUpAfter;
+    const QByteArray expected = box::answer(hangsUp, QStringLiteral("123456")).left(hangUpAfter);
+    // What reaches the reader must not depend on how the two sides are
+    // scheduled around the hang-up.
+    for (int round = 0; round < 10; ++round) {
+        box::SimulatedBox device(hangsUp);
+        LineReader reader(device.devicePath());
+        QVERIFY(reader.isOpen());
+        QVERIFY(reader.send(startCommand));
+        QTRY_VERIFY_WITH_TIMEOUT(reader.lineIsDead(), 5000);
+        QVERIFY(device.isHungUp());
+        QCOMPARE(reader.received(), expected);
+    }
+}
+
+QTEST_MAIN(TestBoxLine)
+#include "tst_boxline.moc"
