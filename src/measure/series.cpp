@@ -8,7 +8,6 @@
 #include <QTextStream>
 
 #include <cmath>
-#include <grp.h>
 #include <unistd.h>
 
 namespace {
@@ -31,8 +30,8 @@ QString permissionHint(const QString &device)
     const uint group = info.groupId();
     if (group == uint(-2) || ::getegid() == group)
         return QString();
-    QList<gid_t> groups(::getgroups(0, nullptr));
-    groups.resize(::getgroups(int(groups.size()), groups.data()));
+    QList<gid_t> groups(qMax(0, ::getgroups(0, nullptr)));
+    groups.resize(qMax(0, ::getgroups(int(groups.size()), groups.data())));
     if (groups.contains(group))
         return QString();
     const QString name = info.group();

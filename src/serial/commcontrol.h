@@ -59,8 +59,9 @@ public:
     void setPortOpen(bool open);
     bool portOpen() const { return m_open; }
 
-    // The device the last open tried, and why it could not be opened (the
-    // system's words); empty after a good open.
+    // The device the last open tried; why it could not be opened, in the
+    // system's words (empty after a good open); whether the system refused
+    // it for want of permission.
     const QString &device() const { return m_device; }
     const QString &openError() const { return m_openError; }
     bool openPermissionDenied() const { return m_openPermissionDenied; }
