@@ -45,7 +45,7 @@ bool toCNotation(QStringView text, QStringView separator, std::string &out)
 
 } // namespace
 
-qint16 toInt16(const QString &text)
+qint16 toInt16(QStringView text)
 {
     const double value = toDouble(text);
     // FE_TONEAREST is the default rounding mode, and it rounds halves to even.
@@ -55,12 +55,12 @@ qint16 toInt16(const QString &text)
     return static_cast<qint16>(rounded);
 }
 
-double toDouble(const QString &text)
+double toDouble(QStringView text)
 {
     // std::from_chars rather than QLocale or strtod: it ignores the process
     // locale and costs little, which matters as this runs on every received chunk.
     std::string c;
-    if (!toCNotation(QStringView(text).trimmed(), QLocale().decimalPoint(), c))
+    if (!toCNotation(text.trimmed(), QLocale().decimalPoint(), c))
         throw Failure::typeMismatch();
     double value = 0.0;
     const std::from_chars_result result = std::from_chars(c.data(), c.data() + c.size(), value);

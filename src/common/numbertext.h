@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 
 // The number rules shared by the evaluation and the port field: how text
@@ -11,10 +12,10 @@ namespace numbertext {
 // Blanks around the text and a leading sign are accepted; a fraction rounds
 // half to even. Throws Failure 13 for text that is not a number, 6 outside
 // -32768..32767.
-qint16 toInt16(const QString &text);
+qint16 toInt16(QStringView text);
 
 // Locale-aware inverse of formatGeneral(). Throws Failure 13.
-double toDouble(const QString &text);
+double toDouble(QStringView text);
 
 // General decimal form: up to 15 significant digits, no trailing zeros,
 // no digit grouping, "0" never shown as "-0".

@@ -11,7 +11,7 @@ namespace {
 constexpr qint16 fallbackPair1 = 37;
 constexpr qint16 fallbackPairs2And3 = 58;
 
-int shiftFor(const QString &pair, qint16 fallback)
+int shiftFor(QStringView pair, qint16 fallback)
 {
     const qint16 value = numbertext::toInt16(pair);
     const qint16 digitSum = Quersumme(value);
@@ -23,8 +23,9 @@ int shiftFor(const QString &pair, qint16 fallback)
 
 Shifts positionShifts(const QString &key)
 {
-    return {shiftFor(key.left(2), fallbackPair1), shiftFor(key.mid(2, 2), fallbackPairs2And3),
-            shiftFor(key.right(2), fallbackPairs2And3)};
+    const QStringView pairs(key);
+    return {shiftFor(pairs.left(2), fallbackPair1), shiftFor(pairs.mid(2, 2), fallbackPairs2And3),
+            shiftFor(pairs.right(2), fallbackPairs2And3)};
 }
 
 QString fcEncodeString(QString &frame, const QString &key)
@@ -37,11 +38,12 @@ QString fcEncodeString(QString &frame, const QString &key)
         throw Failure::invalidCall();
 
     QString decoded(payloadLength, QChar(0));
+    QChar *out = decoded.data();
     for (int i = 0; i < payloadLength; ++i) {
         const int code = frame.at(i).unicode() - shifts[i % 3];
         if (code < 0 || code > 255)
             throw Failure::overflow();
-        decoded[i] = QChar(code);
+        out[i] = QChar(code);
     }
     return decoded;
 }

@@ -51,7 +51,8 @@ std::optional<Measurement> evaluate(const ReceiveBuffer &buffer)
 
 void fillVariables(const QString &myString, Measurement &measurement)
 {
-    const QString record = myString.section(u';', 0, 0);
+    // Everything before the first ";", or all of it.
+    const QStringView record = QStringView(myString).left(myString.indexOf(u';'));
     // Where each value starts in the record (0-based), in the order written.
     constexpr std::array<std::pair<qsizetype, Measurement::Value>, 4> rows{
         {{5, Measurement::Resistance},
