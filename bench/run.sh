@@ -27,11 +27,13 @@ row() {
 # Median of the numbers on standard input.
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
-# benchmark FILTER NAME: one Google Benchmark case in a process of its own
-# (the first case in a process pays for warming up, and peak RSS is per
-# process), its median row kept as NAME.
+# benchmark FILTER NAME [REPETITIONS SECONDS]: one Google Benchmark case in a
+# process of its own (the first case in a process pays for warming up, and
+# peak RSS is per process), each repetition at least SECONDS of measured time,
+# its median row kept as NAME.
 benchmark() {
-  "$build/bench/bench_receive" --benchmark_filter="$1" --benchmark_repetitions=7 \
+  "$build/bench/bench_receive" --benchmark_filter="$1" --benchmark_repetitions="${3:-7}" \
+    --benchmark_min_time="${4:-0.5}" \
     --benchmark_report_aggregates_only=true --benchmark_out="$out/$2.csv" \
     --benchmark_out_format=csv >&2
 }
@@ -42,11 +44,35 @@ field() {
     $1 ~ /_median"$/ && (column in col) { print $col[column] }' "$out/$1.csv"
 }
 
+# alternating NAME ROUNDS COMMAND...: times whole processes, in milliseconds,
+# in short rounds that take turns, so that a burst of load from elsewhere on
+# this shared machine falls on every command alike, not on whichever ran then.
+alternating() {
+  local name=$1 rounds=$2 round
+  shift 2
+  : >"$out/$name.rounds"
+  for round in $(seq "$rounds"); do
+    hyperfine -N --style none --warmup 1 --runs 3 --export-csv "$out/$name.csv" "$@" >&2 || return 1
+    awk -F, 'NR > 1 { print NR - 1, $4 * 1000 }' "$out/$name.csv" >>"$out/$name.rounds"
+  done
+}
+# alternated NAME N: the median of the rounds of the Nth command (or case).
+alternated() { awk -v n="$2" '$1 == n { print $2 }' "$out/$1.rounds" | median; }
+
 echo "bench: receive path" >&2
 benchmark 'BM_ChunkAfterStreamed/1024$' small
 benchmark 'BM_ChunkAfterStreamed/67108864$' large
-benchmark 'BM_FrameToDisplay' display
-benchmark 'BM_BareFiveFields' bare
+# The latency and its floor take turns too, each round in fresh processes.
+# Each of their iterations also waits for the writer thread to start and
+# sleep, several times the time it measures: shorter repetitions keep the
+# whole within a minute.
+: >"$out/latency.rounds"
+for _ in 1 2 3 4 5; do
+  benchmark 'BM_FrameToDisplay' display 3 0.05
+  benchmark 'BM_BareFiveFields' bare 3 0.05
+  echo "1 $(field display real_time)" >>"$out/latency.rounds"
+  echo "2 $(field bare real_time)" >>"$out/latency.rounds"
+done
 benchmark 'BM_Decode' decode
 row "evaluation per chunk after 64 MB streamed (floor: after 1 KB)" \
   "$(field large cpu_time)" "$(field small cpu_time)" us ratio 1.5
@@ -54,9 +80,9 @@ row "peak memory after 64 MB streamed (floor: after 1 KB)" \
   "$(field large '"peak_rss_kb"' | awk '{ print $1 / 1024 }')" \
   "$(field small '"peak_rss_kb"' | awk '{ print $1 / 1024 }')" MB delta 1
 row "last frame byte to five fields written (floor: bare serial port filling five line edits)" \
-  "$(field display real_time)" "$(field bare real_time)" us ratio 1.5
+  "$(alternated latency 1)" "$(alternated latency 2)" us ratio 1.5
 row "last frame byte to five fields written, absolute" \
-  "$(field display real_time)" "$(field bare real_time)" us below 200
+  "$(alternated latency 1)" "$(alternated latency 2)" us below 200
 
 echo "bench: against a paced velumet-box" >&2
 # The box's port link goes to a directory of our own, never the user's.
@@ -87,10 +113,9 @@ else
   measure=$(find "$build" -type f -name velumet-measure -perm -u+x | head -n 1)
   if [ -z "$measure" ]; then
     unmeasured "$measure_figure" "velumet-measure not built" "at most 1.20x"
-  elif hyperfine -N --warmup 3 --runs 20 --export-csv "$out/measure.csv" \
-    "$measure --port $port --count 1" "$build/bench/measure_floor --port $port" >&2; then
-    median_ms() { awk -F, -v n="$1" 'NR == n + 1 { print $4 * 1000 }' "$out/measure.csv"; }
-    row "$measure_figure" "$(median_ms 1)" "$(median_ms 2)" ms ratio 1.2
+  elif alternating measure 7 "$measure --port $port --count 1" \
+    "$build/bench/measure_floor --port $port"; then
+    row "$measure_figure" "$(alternated measure 1)" "$(alternated measure 2)" ms ratio 1.2
   else
     unmeasured "$measure_figure" "a run failed" "at most 1.20x"
   fi
@@ -104,11 +129,10 @@ echo "bench: start-up to the first painted frame" >&2
 export QT_PLUGIN_PATH="$build/bench/plugins" QT_QPA_GENERIC_PLUGINS=velumet-firstpaint
 program="$build/src/velumet-display"
 plain="$build/bench/plain_window $build/src/pictures"
-hyperfine -N --warmup 3 --runs 30 --export-csv "$out/startup.csv" "$program" "$plain" >&2
-startup() { awk -F, -v n="$1" 'NR == n + 1 { print $4 * 1000 }' "$out/startup.csv"; }
+alternating startup 10 "$program" "$plain"
 rss() { for _ in 1 2 3 4 5; do $1; done | median | awk '{ print $1 / 1024 }'; }
 row "velumet-display start-up to first paint (floor: the same window written plainly)" \
-  "$(startup 1)" "$(startup 2)" ms ratio 1.15
+  "$(alternated startup 1)" "$(alternated startup 2)" ms ratio 1.15
 row "peak RSS of the same runs (floor: the same plain window)" \
   "$(rss "$program")" "$(rss "$plain")" MB delta 2
 unset QT_PLUGIN_PATH QT_QPA_GENERIC_PLUGINS
