@@ -14,7 +14,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 
@@ -79,7 +78,9 @@ int main(int argc, char *argv[])
     window.setAutoFillBackground(true);
 
     auto *image = placed(new QLabel(&window), {520, 20, 184, 33}, small);
-    image->setPixmap(QPixmap(pictures + QStringLiteral("/banner.png")));
+    // QIcon picks banner@2x.png beside it where the screen has the pixels for it.
+    image->setPixmap(QIcon(pictures + QStringLiteral("/banner.png"))
+                         .pixmap(QSize(320, 58), window.devicePixelRatioF()));
     image->setScaledContents(true);
     auto *title =
         placed(new QLabel(QStringLiteral("Velumet Display"), &window), {20, 16, 257, 33}, bold18);
