@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int exitBadUsage = 2;
-
 QString description()
 {
     // Examples last: help2man makes a section of them, and the faults would
@@ -57,9 +55,7 @@ bool parseValues(const QString &text, box::Values &values)
 
 int usageError(const QString &text)
 {
-    QTextStream(stderr) << "velumet-box: " << text << "\n"
-                        << "Try 'velumet-box --help' for more information.\n";
-    return exitBadUsage;
+    return commandline::usageError(QStringLiteral("velumet-box"), text);
 }
 
 } // namespace
