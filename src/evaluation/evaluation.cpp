@@ -4,7 +4,9 @@
 #include "decoder/mdlDecodeEncode.h"
 #include "evaluation/receivebuffer.h"
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace evaluation {
 

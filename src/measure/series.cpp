@@ -115,7 +115,8 @@ void Series::onBufferChanged()
         return;
     if (measurement->failure) {
         const Failure &failure = *measurement->failure;
-        fail(QStringLiteral("bad frame: %1 (%2)").arg(failure.description()).arg(failure.number()),
+        fail(QStringLiteral("bad frame: %1 (%2)")
+                 .arg(failure.description(), QString::number(failure.number())),
              measurement);
         return;
     }
@@ -126,7 +127,7 @@ void Series::fail(const QString &error, std::optional<Measurement> measurement)
 {
     if (!m_measuring)
         return;
-    message(QStringLiteral("port %1: %2").arg(m_options.port).arg(error));
+    message(QStringLiteral("port %1: %2").arg(QString::number(m_options.port), error));
     ++m_failed;
     finishMeasurement(
         {QDateTime::currentDateTime(), m_options.port, measurement.value_or(Measurement()), error});
