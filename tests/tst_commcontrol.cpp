@@ -116,6 +116,8 @@ private slots:
     void refusals();
     void portMapping_data();
     void portMapping();
+    void numbersReadBackFromNames_data();
+    void numbersReadBackFromNames();
     void openFailsWithoutAUsableDevice_data();
     void openFailsWithoutAUsableDevice();
     void openFailureTellsOnlyWhyTheLastAttemptFailed();
@@ -246,6 +248,37 @@ void TestCommControl::portMapping()
     QCOMPARE(portdirectory::deviceForPort(port), device);
 }
 
+// The port list reads numbers back from link and device names: only the names
+// the mapping itself gives count.
+void TestCommControl::numbersReadBackFromNames_data()
+{
+    QTest::addColumn<QString>("linkName");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("port"); // 0: none
+    QTest::newRow("port 1") << QStringLiteral("com1") << QStringLiteral("/dev/ttyS0") << 1;
+    QTest::newRow("port 12") << QStringLiteral("com12") << QStringLiteral("/dev/ttyS11") << 12;
+    QTest::newRow("highest port") << QStringLiteral("com32767") << QStringLiteral("/dev/ttyS32766")
+                                  << 32767;
+    QTest::newRow("beyond 16 bits")
+        << QStringLiteral("com32768") << QStringLiteral("/dev/ttyS32767") << 0;
+    QTest::newRow("leading zero") << QStringLiteral("com03") << QStringLiteral("/dev/ttyS02") << 0;
+    QTest::newRow("port 0") << QStringLiteral("com0") << QStringLiteral("/dev/ttyS-1") << 0;
+    QTest::newRow("no number") << QStringLiteral("com") << QStringLiteral("/dev/ttyS") << 0;
+    QTest::newRow("something after the number")
+        << QStringLiteral("com3.lock") << QStringLiteral("/dev/ttyS2x") << 0;
+    QTest::newRow("other names") << QStringLiteral("COM3") << QStringLiteral("/dev/ttyUSB0") << 0;
+}
+
+void TestCommControl::numbersReadBackFromNames()
+{
+    QFETCH(QString, linkName);
+    QFETCH(QString, device);
+    QFETCH(int, port);
+    const std::optional<int> expected = port ? std::optional<int>(port) : std::nullopt;
+    QCOMPARE(portdirectory::portOfLink(linkName), expected);
+    QCOMPARE(portdirectory::builtInPort(device), expected);
+}
+
 void TestCommControl::openFailsWithoutAUsableDevice_data()
 {
     QTest::addColumn<MakeEntry>("entry");
@@ -343,17 +376,24 @@ void TestCommControl::discardInputDropsWhatWasReceived()
     box::SimulatedBox device(box::Behaviour{});
     CommControl comm;
     comm.setInBufferSize(16);
+    quint64 overruns = 0;
+    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
     const EventLog log(comm); // no receive threshold: the queue fills unread
     openPort(comm, device.port());
     device.send("an answer too long for the queue");
     QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 16, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(log.codes, QList<qint16>{CommControl::comEventRxOver}, 5000);
+    // The driver lost characters too, among those about to be discarded.
+    ++overruns;
 
-    // Whatever came before, and its loss, belongs to the last command.
+    // Whatever came before, and its losses, belongs to the last command.
     comm.discardInput();
     QCOMPARE(comm.inBufferCount(), 0);
     device.send("now");
     QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 3, 5000);
     QCOMPARE(comm.input(), QStringLiteral("now"));
+    QTest::qWait(50);
+    QCOMPARE(log.codes, QList<qint16>{CommControl::comEventRxOver});
     QVERIFY(comm.portOpen());
 }
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -32,18 +33,50 @@ struct Run
     QByteArray err;
 };
 
+// Sets up the process before it starts: its environment, where its output goes.
+using Prepare = std::function<void(QProcess &)>;
+
+Prepare inLocale(const QString &locale)
+{
+    return [locale](QProcess &process) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), locale);
+        process.setProcessEnvironment(env);
+    };
+}
+
+// As a shell does for "velumet-measure >> file".
+Prepare standardOutputAppendedTo(const QString &file)
+{
+    return [file](QProcess &process) { process.setStandardOutputFile(file, QIODevice::Append); };
+}
+
+// As a shell runs "velumet-measure ... | head -n 1": the reader goes away
+// after the first line. The status is velumet-measure's.
+Prepare pipedIntoHead()
+{
+    return [](QProcess &process) {
+        process.setArguments(QStringList{QStringLiteral("-c"),
+                                         QStringLiteral("\"$0\" \"$@\" | head -n 1; "
+                                                        "exit ${PIPESTATUS[0]}"),
+                                         process.program()} +
+                             process.arguments());
+        process.setProgram(QStringLiteral("bash"));
+    };
+}
+
 // velumet-measure as a script runs it, while this process's event loop keeps
 // the simulated boxes answering. `whileRunning` is called once the program has
 // started and then on every turn of the loop, with the output so far.
-Run run(const QStringList &arguments, const QStringList &environment = {},
+Run run(const QStringList &arguments, const Prepare &prepare = {},
         const std::function<void(QProcess &, const QByteArray &)> &whileRunning = {})
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &assignment : environment)
-        env.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
-    process.setProcessEnvironment(env);
-    process.start(measureProgram, arguments);
+    process.setProgram(measureProgram);
+    process.setArguments(arguments);
+    if (prepare)
+        prepare(process);
+    process.start();
     Run result;
     if (!process.waitForStarted(5000))
         return result;
@@ -109,6 +142,7 @@ private slots:
     void formats_data();
     void formats();
     void series();
+    void appendsToAFile_data();
     void appendsToAFile();
     void failuresAreRecordsAndTheSeriesGoesOn_data();
     void failuresAreRecordsAndTheSeriesGoesOn();
@@ -117,6 +151,9 @@ private slots:
     void portThatCannotBeOpened();
     void interruptEndsTheSeriesCleanly_data();
     void interruptEndsTheSeriesCleanly();
+    void readerThatGoesAwayEndsTheSeries();
+    void fractionsOfSecondsInEitherNotation_data();
+    void fractionsOfSecondsInEitherNotation();
     void wrongUsage_data();
     void wrongUsage();
     void helpDocumentsOptionsFormatsAndStatuses();
@@ -129,10 +166,10 @@ private:
 void TestMeasure::formats_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("expected");
-    const QStringList english{QStringLiteral("LC_ALL=en_US.UTF-8")};
-    const QStringList german{QStringLiteral("LC_ALL=de_DE.UTF-8")};
+    const QString english = QStringLiteral("en_US.UTF-8");
+    const QString german = QStringLiteral("de_DE.UTF-8");
     // A regular expression for the one line written.
     const QString time = QStringLiteral("\\d{4}-\\d\\d-\\d\\d[T ]\\d\\d:\\d\\d:\\d\\d");
     QTest::newRow("text") << QStringList() << english
@@ -156,11 +193,11 @@ void TestMeasure::formats_data()
 void TestMeasure::formats()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QStringList, environment);
+    QFETCH(QString, locale);
     QFETCH(QString, expected);
     box::SimulatedBox device(fastBox());
     const Run result =
-        run(QStringList{QStringLiteral("--port"), port(device)} + arguments, environment);
+        run(QStringList{QStringLiteral("--port"), port(device)} + arguments, inLocale(locale));
     QVERIFY2(result.status == 0, result.err.constData());
     QCOMPARE(result.err, QByteArray());
     const QRegularExpression pattern(QStringLiteral("\\A") + expected + QStringLiteral("\n\\z"),
@@ -192,16 +229,26 @@ void TestMeasure::series()
     QCOMPARE(device.received(), QByteArray("B593817").repeated(3));
 }
 
+void TestMeasure::appendsToAFile_data()
+{
+    QTest::addColumn<bool>("throughStandardOutput");
+    QTest::newRow("--output") << false;
+    QTest::newRow("standard output appended by the shell") << true;
+}
+
 void TestMeasure::appendsToAFile()
 {
+    QFETCH(bool, throughStandardOutput);
     box::SimulatedBox device(fastBox());
     const QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("log.csv"));
-    const QStringList arguments{QStringLiteral("--port"),   port(device),
-                                QStringLiteral("--format"), QStringLiteral("csv"),
-                                QStringLiteral("--output"), file};
+    QStringList arguments{QStringLiteral("--port"), port(device), QStringLiteral("--format"),
+                          QStringLiteral("csv")};
+    if (!throughStandardOutput)
+        arguments << QStringLiteral("--output") << file;
     for (int i = 0; i < 2; ++i) {
-        const Run result = run(arguments);
+        const Run result =
+            run(arguments, throughStandardOutput ? standardOutputAppendedTo(file) : Prepare());
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, QByteArray());
     }
@@ -373,6 +420,57 @@ void TestMeasure::interruptEndsTheSeriesCleanly()
         QCOMPARE(jsonLine(line).value(QStringLiteral("resistance")).toDouble(), 523.4);
 }
 
+void TestMeasure::readerThatGoesAwayEndsTheSeries()
+{
+    box::SimulatedBox device(fastBox());
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("0"),
+             QStringLiteral("--interval"), QStringLiteral("0.05")},
+            pipedIntoHead());
+    QCOMPARE(lines(result.out).size(), 1);
+    // An orderly end with a message, not death by a signal.
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains("cannot write the record"), result.err.constData());
+}
+
+void TestMeasure::fractionsOfSecondsInEitherNotation_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("seconds");
+    QTest::addColumn<double>("value"); // 0: refused as wrong usage
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    QTest::newRow("point") << en << QStringLiteral("0.5") << 0.5;
+    QTest::newRow("point in a german locale") << de << QStringLiteral("0.5") << 0.5;
+    QTest::newRow("comma in a german locale") << de << QStringLiteral("0,5") << 0.5;
+    QTest::newRow("whole seconds") << en << QStringLiteral("60") << 60.0;
+    QTest::newRow("a day") << en << QStringLiteral("86400") << 86400.0;
+    QTest::newRow("beyond a day") << en << QStringLiteral("86401") << 0.0;
+    QTest::newRow("not a number") << en << QStringLiteral("soon") << 0.0;
+}
+
+void TestMeasure::fractionsOfSecondsInEitherNotation()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, seconds);
+    QFETCH(double, value);
+    QLocale::setDefault(locale);
+    for (const QString option : {QStringLiteral("--interval"), QStringLiteral("--timeout")}) {
+        const std::variant<Options, int> parsed =
+            parseOptions({QStringLiteral("velumet-measure"), QStringLiteral("--port"),
+                          QStringLiteral("3"), option, seconds});
+        if (value == 0.0) {
+            QCOMPARE(std::get<int>(parsed), 2);
+            continue;
+        }
+        const Options &options = std::get<Options>(parsed);
+        QCOMPARE(option == QLatin1String("--interval") ? options.intervalSeconds
+                                                       : options.timeoutSeconds,
+                 value);
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
 void TestMeasure::wrongUsage_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -421,6 +519,7 @@ void TestMeasure::listPorts()
 {
     box::SimulatedBox device(fastBox());
     QVERIFY(QFile::link(QStringLiteral("/dev/ttyGONE7"), portdirectory::linkPath(30000)));
+    QVERIFY(QDir().mkpath(portdirectory::linkPath(30001)));
     const Run result = run({QStringLiteral("--list-ports")});
     QCOMPARE(result.status, 0);
     const QStringList rows = lines(result.out);
@@ -428,6 +527,10 @@ void TestMeasure::listPorts()
     const QString missing = QStringLiteral("30000\t/dev/ttyGONE7\t(device missing)");
     QVERIFY2(rows.contains(present), qPrintable(rows.join(u'\n')));
     QVERIFY2(rows.contains(missing), qPrintable(rows.join(u'\n')));
+    // An entry that is no link blocks its number and leads nowhere.
+    const QString blocked = QStringLiteral("30001\t") + portdirectory::linkPath(30001) +
+                            QStringLiteral("\t(device missing)");
+    QVERIFY2(rows.contains(blocked), qPrintable(rows.join(u'\n')));
     QVERIFY(rows.indexOf(present) < rows.indexOf(missing));
 }
 

@@ -58,7 +58,8 @@ qint16 toInt16(QStringView text)
 double toDouble(QStringView text)
 {
     // std::from_chars rather than QLocale or strtod: it ignores the process
-    // locale and costs little, which matters as this runs on every received chunk.
+    // locale and costs little, which matters as every evaluation of a frame
+    // runs it seven times (three key pairs, four values).
     std::string c;
     if (!toCNotation(text.trimmed(), QLocale().decimalPoint(), c))
         throw Failure::typeMismatch();

@@ -137,14 +137,13 @@ void Series::finishMeasurement(Record record)
 {
     m_measuring = false;
     m_timeout.stop();
-    ++m_recorded;
     if (!m_sink.write(record)) {
         message(QStringLiteral("cannot write the record: ") + m_sink.errorString());
         m_sinkBroken = true;
         emit finished();
         return;
     }
-    if (m_options.count != 0 && m_recorded >= m_options.count) {
+    if (m_options.count != 0 && m_started >= m_options.count) {
         emit finished();
         return;
     }

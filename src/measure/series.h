@@ -50,8 +50,8 @@ private:
     QTimer m_timeout;
     QTimer m_nextStart;
     QElapsedTimer m_clock;
+    // Measurements started; each one gives its record before the next starts.
     int m_started = 0;
-    int m_recorded = 0;
     int m_failed = 0;
     bool m_measuring = false;
     bool m_sinkBroken = false;

@@ -172,7 +172,9 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
             // before the link went is still handed over.
             m_port.close();
             deliverNotifications();
-            if (conversation == m_conversation && m_linkLost) {
+            // A handler may have ended the conversation meanwhile (Clear in a
+            // message box); then there is nothing left to close.
+            if (m_linkLost) {
                 closePort();
                 emit linkLost();
             }

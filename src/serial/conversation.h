@@ -48,7 +48,7 @@ public:
     // What the buffer gives now: nothing until it holds a complete frame.
     const std::optional<Measurement> &measurement() const { return m_measurement; }
 
-    CommControl &comm() const { return *m_comm; }
+    CommControl &comm() { return *m_comm; }
 
 signals:
     void bufferChanged();

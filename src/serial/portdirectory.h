@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Port numbers the way users of COM-port programs know them. On Linux, port N
 // is the device a link named "comN" in the port directory points to (so a USB
 // adapter can be given any number), else /dev/ttyS<N-1>; on Windows it is COMN.
@@ -19,5 +21,12 @@ QString linkPath(int port);
 // whose device is gone resolves to its missing target, so opening fails.
 // Empty when "comN" exists but is no link: such a port leads nowhere.
 QString deviceForPort(int port);
+
+// The port number a file name in the port directory stands for ("com3": 3).
+std::optional<int> portOfLink(const QString &fileName);
+
+// The number a built-in port has without a link (/dev/ttyS0: 1); nothing for
+// any other device.
+std::optional<int> builtInPort(const QString &device);
 
 } // namespace portdirectory

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSet>
 
@@ -13,34 +12,6 @@
 namespace portlisting {
 
 namespace {
-
-// The number "comN" in the port directory stands for, if it is one.
-std::optional<int> linkNumber(const QString &name)
-{
-    static const QRegularExpression pattern(QStringLiteral("^com([1-9][0-9]{0,4})$"));
-    const QRegularExpressionMatch match = pattern.match(name);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const int port = match.captured(1).toInt();
-    return port <= 32767 ? std::optional<int>(port) : std::nullopt;
-}
-
-// The number a device has without a link: /dev/ttyS0 is port 1, COM3 port 3.
-std::optional<int> builtInNumber(const QString &device)
-{
-#ifdef Q_OS_WIN
-    static const QRegularExpression pattern(QStringLiteral("^COM([1-9][0-9]{0,4})$"));
-    constexpr int offset = 0;
-#else
-    static const QRegularExpression pattern(QStringLiteral("^/dev/ttyS([0-9]{1,4})$"));
-    constexpr int offset = 1;
-#endif
-    const QRegularExpressionMatch match = pattern.match(device);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const int port = match.captured(1).toInt() + offset;
-    return port <= 32767 ? std::optional<int>(port) : std::nullopt;
-}
 
 Entry describe(std::optional<int> port, const QString &device, const QSerialPortInfo &info)
 {
@@ -70,7 +41,7 @@ std::vector<Entry> listPorts()
     const QDir directory(portdirectory::directory());
     for (const QFileInfo &link :
          directory.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        const std::optional<int> port = linkNumber(link.fileName());
+        const std::optional<int> port = portdirectory::portOfLink(link.fileName());
         if (!port)
             continue;
         numbered.insert(*port);
@@ -85,7 +56,7 @@ std::vector<Entry> listPorts()
     }
 
     for (auto it = system.cbegin(); it != system.cend(); ++it) {
-        const std::optional<int> port = builtInNumber(it.key());
+        const std::optional<int> port = portdirectory::builtInPort(it.key());
         if (!port)
             continue;
         if (numbered.contains(*port))

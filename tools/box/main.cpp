@@ -1,9 +1,7 @@
-#include "common/commandline.h"
-#include "common/version.h"
-
 #include "behaviour.h"
-#include "boxerror.h"
+#include "common/commandline.h"
 #include "common/quitonsignals.h"
+#include "common/version.h"
 #include "simulatedbox.h"
 
 #include <QCommandLineParser>
@@ -11,6 +9,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <exception>
 
 namespace {
 
@@ -139,7 +138,8 @@ int main(int argc, char *argv[])
             << " into the Com-Port field and press Start (device " << simulated.devicePath()
             << "; Ctrl-C ends the box)." << Qt::endl;
         return QCoreApplication::exec();
-    } catch (const box::BoxError &error) {
+    } catch (const std::exception &error) {
+        // The box's own BoxError, or the signals it could not take over.
         QTextStream(stderr) << "velumet-box: " << error.what() << "\n";
         return 1;
     }
