@@ -1,7 +1,7 @@
 #include "behaviour.h"
 #include "decoder/mdlDecodeEncode.h"
 #include "measure/options.h"
-#include "measure/recordsink.h"
+#include "record/recordsink.h"
 #include "measure/series.h"
 #include "serial/commcontrol.h"
 #include "serial/portdirectory.h"
@@ -276,7 +276,7 @@ void TestMeasure::failuresAreRecordsAndTheSeriesGoesOn_data()
     QTest::newRow("no marker") << box::Fault::NoMarker << 0 << none
                                << QStringLiteral("no answer within 0.5 s") << 1;
     QTest::newRow("resistance not a number")
-        << box::Fault::BadValue << 0 << none << QStringLiteral("bad frame: Type mismatch (13)")
+        << box::Fault::BadValue << 0 << none << QStringLiteral("bad frame: a value is not a number (Type mismatch, 13)")
         << 1;
     QTest::newRow("line hung up mid-frame")
         << box::Fault::HangUp << 30 << none << QStringLiteral("line lost") << 1;

@@ -1,4 +1,4 @@
-#include "measure/record.h"
+#include "record/record.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,8 +4,8 @@
 #include "measure/exitstatus.h"
 #include "measure/options.h"
 #include "measure/portlist.h"
-#include "measure/recordsink.h"
 #include "measure/series.h"
+#include "record/recordsink.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

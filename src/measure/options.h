@@ -1,5 +1,7 @@
 #pragma once
 
+#include "record/record.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,7 @@
 // What a run of velumet-measure was asked to do.
 struct Options
 {
-    enum class Format { Text, Csv, Json };
+    using Format = recordformat::Format;
 
     bool listPorts = false;
     int port = 0;

@@ -114,13 +114,11 @@ void Series::onBufferChanged()
     if (!m_measuring || !measurement)
         return;
     if (measurement->failure) {
-        const Failure &failure = *measurement->failure;
-        fail(QStringLiteral("bad frame: %1 (%2)")
-                 .arg(failure.description(), QString::number(failure.number())),
-             measurement);
+        fail(recordformat::badFrame(*measurement->failure), measurement);
         return;
     }
-    finishMeasurement({QDateTime::currentDateTime(), m_options.port, *measurement, QString()});
+    finishMeasurement(
+        recordformat::fromMeasurement(QDateTime::currentDateTime(), m_options.port, *measurement));
 }
 
 void Series::fail(const QString &error, std::optional<Measurement> measurement)

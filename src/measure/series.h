@@ -1,8 +1,8 @@
 #pragma once
 
 #include "measure/options.h"
-#include "measure/record.h"
-#include "measure/recordsink.h"
+#include "record/record.h"
+#include "record/recordsink.h"
 #include "serial/conversation.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "measure/record.h"
+#include "record/record.h"
 
 #include "common/numbertext.h"
 
@@ -39,6 +39,32 @@ QString csvField(const QString &field)
 }
 
 } // namespace
+
+Record fromMeasurement(const QDateTime &time, int port, const Measurement &measurement)
+{
+    return {time, port, measurement,
+            measurement.failure ? badFrame(*measurement.failure) : QString()};
+}
+
+QString badFrame(const Failure &failure)
+{
+    // Overflow is a character below its shift or a value beyond 16 bits:
+    // either way the frame is not what the box sends.
+    QString meaning;
+    switch (failure.number()) {
+    case 13:
+        meaning = QStringLiteral("a value is not a number");
+        break;
+    case 6:
+        meaning = QStringLiteral("the frame is malformed");
+        break;
+    default:
+        meaning = QStringLiteral("the frame cannot be read");
+        break;
+    }
+    return QStringLiteral("bad frame: %1 (%2, %3)")
+        .arg(meaning, failure.description(), QString::number(failure.number()));
+}
 
 QString isoTime(const QDateTime &time)
 {
@@ -95,6 +121,24 @@ QByteArray text(const Record &record)
     if (!record.error.isEmpty())
         line += QStringLiteral("  error: ") + record.error;
     return line.toUtf8() + '\n';
+}
+
+QByteArray line(Format format, const Record &record)
+{
+    switch (format) {
+    case Format::Csv:
+        return csv(record);
+    case Format::Json:
+        return json(record);
+    case Format::Text:
+        break;
+    }
+    return text(record);
+}
+
+QByteArray lineBreak(Format format)
+{
+    return format == Format::Csv ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
 }
 
 } // namespace recordformat

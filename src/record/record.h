@@ -6,8 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
-// One measurement of a series as it is written down: when and where it was
-// taken, the values it gave and, if it failed, why.
+// One measurement as it is written down: when and where it was taken, the
+// values it gave and, if it failed, why.
 struct Record
 {
     QDateTime time;
@@ -19,6 +19,16 @@ struct Record
 
 namespace recordformat {
 
+enum class Format { Text, Csv, Json };
+
+// The record of a measurement the evaluation ended: a frame that broke off
+// carries the values before the break and says why it broke.
+Record fromMeasurement(const QDateTime &time, int port, const Measurement &measurement);
+
+// Why a frame gave no whole measurement, in words a lab understands, with the
+// failure's own description and number for whoever reads the code.
+QString badFrame(const Failure &failure);
+
 // The CSV header line, CRLF included.
 QByteArray csvHeader();
 
@@ -27,6 +37,10 @@ QByteArray csvHeader();
 QByteArray csv(const Record &record);
 QByteArray json(const Record &record);
 QByteArray text(const Record &record);
+QByteArray line(Format format, const Record &record);
+
+// The line break that ends a line of the format.
+QByteArray lineBreak(Format format);
 
 // ISO 8601 with milliseconds and the offset from UTC, "+00:00" for UTC too.
 QString isoTime(const QDateTime &time);

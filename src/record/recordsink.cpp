@@ -1,0 +1,54 @@
+#include "record/recordsink.h"
+
+bool RecordSink::open(const QString &path)
+{
+    m_firstOnStream = true;
+    return (path.isEmpty() ? m_file.openStandardOutput() : m_file.open(path)) || fail();
+}
+
+bool RecordSink::write(const Record &record)
+{
+    const QByteArray line = recordformat::line(m_format, record);
+    if (m_file.isRegularFile())
+        return writeToRegularFile(line);
+    const bool header = m_firstOnStream && m_format == recordformat::Format::Csv;
+    if (!m_file.writeAll(header ? recordformat::csvHeader() + line : line))
+        return fail();
+    m_firstOnStream = false;
+    return true;
+}
+
+bool RecordSink::writeToRegularFile(const QByteArray &line)
+{
+    // Without the lock, two runs may both find the file empty; records stay
+    // whole all the same, since each goes down in one write.
+    const bool locked = m_file.lock();
+    const std::optional<qint64> before = m_file.size();
+    bool written = false;
+    if (before) {
+        QByteArray bytes;
+        if (*before == 0 && m_format == recordformat::Format::Csv)
+            bytes = recordformat::csvHeader();
+        else if (*before > 0 && m_file.lastByte(*before).value_or('\n') != '\n')
+            bytes = recordformat::lineBreak(m_format);
+        bytes += line;
+        written = m_file.writeAll(bytes) && m_file.sync();
+        if (!written) {
+            // What failed is told, not what cutting back may say after it.
+            fail();
+            m_file.truncate(*before);
+            m_file.sync();
+        }
+    } else {
+        fail();
+    }
+    if (locked)
+        m_file.unlock();
+    return written;
+}
+
+bool RecordSink::fail()
+{
+    m_error = m_file.errorString();
+    return false;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "record/outputfile.h"
+#include "record/record.h"
+
+#include <QString>
+
+// Where records go: standard output, or a file they are appended to. A
+// record that write() reports written is whole and passed on: on the disk
+// for a regular file, handed to the reader for a pipe or a terminal. A
+// record it reports failed is not there at all: a regular file is cut back
+// to what it held before, so a full disk never leaves half a line behind.
+//
+// Several runs may append to one file at once: each record, and the CSV
+// header before the first, is written under the file's lock, so the file
+// gets one header and whole lines. A file that does not end in a line break
+// (another program's last line) gets one before the first record.
+class RecordSink
+{
+public:
+    explicit RecordSink(recordformat::Format format) : m_format(format) {}
+
+    // Opens FILE for appending, creating it if needed; empty: standard
+    // output. False with errorString() when it cannot be opened.
+    bool open(const QString &path);
+
+    // False with errorString() when the record could not be written whole.
+    bool write(const Record &record);
+
+    const QString &errorString() const { return m_error; }
+
+private:
+    bool writeToRegularFile(const QByteArray &line);
+    bool fail();
+
+    recordformat::Format m_format;
+    OutputFile m_file;
+    QString m_error;
+    // A stream gets the CSV header before its first record; a regular file
+    // when it is empty.
+    bool m_firstOnStream = true;
+};
