@@ -1,6 +1,7 @@
 #include "behaviour.h"
 #include "common/commandline.h"
 #include "common/quitonsignals.h"
+#include "common/standardstreams.h"
 #include "common/version.h"
 #include "simulatedbox.h"
 
@@ -61,6 +62,9 @@ int usageError(const QString &text)
 
 int main(int argc, char *argv[])
 {
+    // Closed at start, standard output would be the number the pseudo-terminal
+    // gets, and the box's messages would go down the line to the program.
+    standardstreams::openClosedOnNullDevice();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velumet-box"));
     QCoreApplication::setApplicationVersion(velumet::version);
@@ -124,7 +128,7 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     QTextStream out(stdout);
     try {
-        const QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
+        const QuitOnSignals quitOnSignals([](int signal) { return 128 + signal; });
         box::SimulatedBox simulated(behaviour, port);
         QObject::connect(
             &simulated, &box::SimulatedBox::commandReceived, &app, [&out](const QString &key) {
