@@ -212,6 +212,7 @@ private slots:
     void wrongUsage();
     void outputThatCannotBeOpened_data();
     void outputThatCannotBeOpened();
+    void fifoWithAReaderGetsTheRecords();
     void helpDocumentsOptionsFormatsAndStatuses();
     void listPorts();
 
@@ -869,6 +870,31 @@ void TestMeasure::outputThatCannotBeOpened()
              result.err.constData());
     QVERIFY2(result.err.contains(reason.toUtf8()), result.err.constData());
     QVERIFY2(!result.err.contains("--help"), result.err.constData());
+}
+
+// Opened without a seek or a warning about one: a FIFO has no end to seek to.
+void TestMeasure::fifoWithAReaderGetsTheRecords()
+{
+    box::SimulatedBox device(fastBox());
+    const QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("2"),
+             QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--format"),
+             QStringLiteral("csv"), QStringLiteral("--output"), QFile::decodeName(fifo)});
+    QByteArray written(4096, '\0');
+    const ssize_t count = ::read(reader, written.data(), size_t(written.size()));
+    ::close(reader);
+    written.resize(qMax<ssize_t>(0, count));
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err, QByteArray());
+    const QList<QByteArray> rows = written.split('\n');
+    QCOMPARE(rows.size(), 4); // the header, two records, nothing after the last line end
+    QCOMPARE(rows[0] + '\n', recordformat::csvHeader());
+    QVERIFY(rows[2].endsWith(",523.4,61.2,6.7,251.7,-1.2,\r"));
 }
 
 void TestMeasure::helpDocumentsOptionsFormatsAndStatuses()
