@@ -97,7 +97,7 @@ QString PortLink::tryLink(int port)
                            QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)));
         if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
             ::close(lock);
-            return QStringLiteral("another velumet-box holds it");
+            return path + QStringLiteral(" belongs to a velumet-box that is running");
         }
         if (stillNamed(lock, lockName))
             break;
@@ -105,17 +105,20 @@ QString PortLink::tryLink(int port)
     }
 
     // With the lock held no other box looks at this number, so checking,
-    // removing and linking are one step to them.
+    // removing and linking are one step to them. A link whose device is gone
+    // is no sign of a box: a user's link to an adapter dangles whenever the
+    // adapter is unplugged.
     const QFileInfo existing(path);
-    const bool dangling = existing.isSymLink() && !existing.exists();
     const bool leftByABox =
         existing.isSymLink() && QFile::encodeName(existing.symLinkTarget()) == readAll(lock);
     const bool vacant = !existing.exists() && !existing.isSymLink();
     QString taken;
-    if (!vacant && !dangling && !leftByABox) {
-        taken = path + (existing.isSymLink()
-                            ? QStringLiteral(" already points to ") + existing.symLinkTarget()
-                            : QStringLiteral(" already exists and is not a link"));
+    if (existing.isSymLink() && !leftByABox) {
+        taken = path + QStringLiteral(" is a link to ") + existing.symLinkTarget() +
+                (existing.exists() ? QString() : QStringLiteral(" (not there now)")) +
+                QStringLiteral(" that no velumet-box made");
+    } else if (!vacant && !existing.isSymLink()) {
+        taken = path + QStringLiteral(" already exists and is not a link");
     } else if (!vacant && !QFile::remove(path)) {
         taken = QStringLiteral("cannot remove the stale link ") + path;
     } else if (!replaceContent(lock, QFile::encodeName(m_device))) {
