@@ -24,6 +24,9 @@
 
 namespace {
 
+// What stands where a box would keep its lock file, put there by someone else.
+enum class LockEntry { LinkToAFile, LinkToNothing, AnotherUsersFile };
+
 const QString boxProgram = QStringLiteral(VELUMET_BOX);
 // Where a user's link points while the adapter is unplugged: /dev/serial goes
 // with the last adapter.
@@ -102,6 +105,8 @@ private:
 
 } // namespace
 
+Q_DECLARE_METATYPE(LockEntry)
+
 // velumet-box as a person uses it: options, the port it publishes, its exit.
 class TestBox : public QObject
 {
@@ -123,6 +128,8 @@ private slots:
     void claimsRacingForOneNumberNeverShareIt();
     void usersLinkToAnUnpluggedAdapterStays_data();
     void usersLinkToAnUnpluggedAdapterStays();
+    void lockFileNoBoxMadeIsLeftAlone_data();
+    void lockFileNoBoxMadeIsLeftAlone();
     void removesItsLinkWhenEnded_data();
     void removesItsLinkWhenEnded();
     void answersTheProgramWithTheGivenValues();
@@ -371,6 +378,60 @@ void TestBox::usersLinkToAnUnpluggedAdapterStays()
         }
     }
     QCOMPARE(QFileInfo(link).symLinkTarget(), unpluggedAdapter);
+}
+
+void TestBox::lockFileNoBoxMadeIsLeftAlone_data()
+{
+    QTest::addColumn<LockEntry>("entry");
+    QTest::newRow("link to a user's file") << LockEntry::LinkToAFile;
+    QTest::newRow("link to nothing yet") << LockEntry::LinkToNothing;
+    QTest::newRow("another user's file") << LockEntry::AnotherUsersFile;
+}
+
+void TestBox::lockFileNoBoxMadeIsLeftAlone()
+{
+    QFETCH(LockEntry, entry);
+    const QString lock = portdirectory::linkPath(9) + QStringLiteral(".lock");
+    const QString usersFile = portdirectory::directory() + QStringLiteral("/notes.txt");
+    const QByteArray notes = "the user's own notes\n";
+    QVERIFY(QDir().mkpath(portdirectory::directory()));
+    switch (entry) {
+    case LockEntry::LinkToAFile: {
+        QFile file(usersFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(notes), notes.size());
+        QVERIFY(QFile::link(usersFile, lock));
+        break;
+    }
+    case LockEntry::LinkToNothing:
+        QVERIFY(QFile::link(usersFile, lock));
+        break;
+    case LockEntry::AnotherUsersFile: {
+        const passwd *nobody = ::getpwnam("nobody");
+        if (::geteuid() != 0 || nobody == nullptr)
+            QSKIP("giving a file to another user takes root and a user nobody");
+        placeLockFile(9, notes);
+        QCOMPARE(::chown(QFile::encodeName(lock).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        break;
+    }
+    }
+
+    const QString refusal = refusalOf(9);
+    QVERIFY2(refusal.contains(lock), qPrintable(refusal));
+    {
+        const box::PortLink link(0, QStringLiteral("/dev/zero"));
+        QCOMPARE(link.port(), 10);
+    }
+    QVERIFY(!QFileInfo(portdirectory::linkPath(9)).isSymLink());
+    const QFileInfo lockAfter(lock);
+    QCOMPARE(lockAfter.isSymLink(), entry != LockEntry::AnotherUsersFile);
+    QFile file(entry == LockEntry::AnotherUsersFile ? lock : usersFile);
+    if (entry == LockEntry::LinkToNothing) {
+        QVERIFY(!file.exists());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), notes);
+    }
 }
 
 void TestBox::removesItsLinkWhenEnded_data()
