@@ -132,6 +132,7 @@ private slots:
     void lockFileNoBoxMadeIsLeftAlone();
     void removesItsLinkWhenEnded_data();
     void removesItsLinkWhenEnded();
+    void answersTheProgramWithTheGivenValues_data();
     void answersTheProgramWithTheGivenValues();
     void keepsServingWhenItsOutputIsGone();
 
@@ -146,9 +147,9 @@ void TestBox::helpNamesEveryOptionAndFault()
     QVERIFY(help.waitForFinished(5000));
     QCOMPARE(help.exitCode(), 0);
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char *word : {"--port", "--values", "--fast", "--chunk", "--fault", "no-marker",
-                             "bad-value", "zero-resistance", "garbage-first", "hangup-after=K",
-                             "stream-garbage", "silent", "Com-Port", "Ctrl-C"})
+    for (const char *word : {"--port", "--values", "--fast", "--chunk", "--numbered", "--fault",
+                             "no-marker", "bad-value", "zero-resistance", "garbage-first",
+                             "hangup-after=K", "stream-garbage", "silent", "Com-Port", "Ctrl-C"})
         QVERIFY2(text.contains(QLatin1String(word)), word);
 }
 
@@ -458,16 +459,27 @@ void TestBox::removesItsLinkWhenEnded()
     QVERIFY(!QFileInfo(portdirectory::linkPath(12)).isSymLink());
 }
 
+void TestBox::answersTheProgramWithTheGivenValues_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("rFoot");
+    QTest::newRow("given values") << QStringList() << QStringLiteral("390");
+    QTest::newRow("numbered") << QStringList{QStringLiteral("--numbered")} << QStringLiteral("0.1");
+}
+
 void TestBox::answersTheProgramWithTheGivenValues()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, rFoot);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    BoxProcess box({QStringLiteral("--values"), QStringLiteral("4800,-240,4000,3900"),
-                    QStringLiteral("--chunk"), QStringLiteral("5")});
+    BoxProcess box(arguments + QStringList{QStringLiteral("--values"),
+                                           QStringLiteral("4800,-240,4000,3900"),
+                                           QStringLiteral("--chunk"), QStringLiteral("5")});
     QVERIFY(box.firstLine().contains(QLatin1String("type 9 ")));
     Form1 form;
     Form1Access::start(form, QStringLiteral("9"));
     const QStringList shown{QStringLiteral("480"), QStringLiteral("-24"), QStringLiteral("400"),
-                            QStringLiteral("390"), QStringLiteral("-2.9")};
+                            rFoot, QStringLiteral("-2.9")};
     QTRY_COMPARE_WITH_TIMEOUT(Form1Access::display(form), shown, 5000);
 }
 

@@ -1,4 +1,5 @@
 #include "behaviour.h"
+#include "decoder/mdlDecodeEncode.h"
 #include "pacing.h"
 #include "simulatedbox.h"
 #include "temporaryconfighome.h"
@@ -16,6 +17,9 @@ namespace {
 
 constexpr qint64 endless = std::numeric_limits<qint64>::max();
 const QByteArray startCommand = QByteArrayLiteral("B123456");
+// The program's own start command, so that its decoder reads the answers.
+const QByteArray programCommand = "B" + mdlDecodeEncode::decodingKey().toLatin1();
+constexpr qsizetype frameSize = 69;
 
 // Nanoseconds in which the line carries that many bytes, rounded up.
 constexpr qint64 byteTimes(double bytes)
@@ -82,6 +86,9 @@ private slots:
     void pacedAnswerArrivesWholeAndInOrder();
     void readerGetsEveryByteBeforeTheHangUp_data();
     void readerGetsEveryByteBeforeTheHangUp();
+    void answersCarryTheirNumber();
+    void answerNumbersGoRound_data();
+    void answerNumbersGoRound();
 
 private:
     TemporaryConfigHome m_configHome;
@@ -213,6 +220,43 @@ void TestBoxLine::readerGetsEveryByteBeforeTheHangUp()
         QVERIFY(device.isHungUp());
         QCOMPARE(reader.received(), expected);
     }
+}
+
+void TestBoxLine::answersCarryTheirNumber()
+{
+    box::Behaviour numbered;
+    numbered.fast = true;
+    numbered.numbered = true;
+    const box::SimulatedBox device(numbered);
+    LineReader reader(device.devicePath());
+    QVERIFY(reader.isOpen());
+    for (int number = 1; number <= 3; ++number) {
+        QVERIFY(reader.send(programCommand));
+        QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), number * frameSize, 5000);
+        // Read the way the program reads it: R-Foot in its field, the rest as given.
+        QString frame = QString::fromLatin1(reader.received().right(frameSize));
+        const QString record =
+            mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey());
+        QCOMPARE(record.mid(26, 6).trimmed().toInt(), number);
+        QCOMPARE(record.mid(5, 6).trimmed().toInt(), numbered.values.resistance);
+    }
+}
+
+void TestBoxLine::answerNumbersGoRound_data()
+{
+    QTest::addColumn<qint64>("answer");
+    QTest::addColumn<int>("number");
+    QTest::newRow("first") << qint64(1) << 1;
+    QTest::newRow("last that fits") << qint64(32767) << 32767;
+    QTest::newRow("round again") << qint64(32768) << 1;
+    QTest::newRow("end of the second round") << qint64(65534) << 32767;
+}
+
+void TestBoxLine::answerNumbersGoRound()
+{
+    QFETCH(qint64, answer);
+    QFETCH(int, number);
+    QCOMPARE(int(box::answerNumber(answer)), number);
 }
 
 QTEST_MAIN(TestBoxLine)

@@ -57,6 +57,11 @@ QString faultHelp()
     return text;
 }
 
+qint16 answerNumber(qint64 answer)
+{
+    return static_cast<qint16>((answer - 1) % 32767 + 1);
+}
+
 QByteArray answer(const Behaviour &behaviour, const QString &key)
 {
     if (behaviour.fault == Fault::StreamGarbage)

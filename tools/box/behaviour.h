@@ -34,6 +34,8 @@ struct Behaviour
     static constexpr int maxChunk = 4096;
     Fault fault = Fault::None;
     int hangUpAfter = 0;
+    // R-Foot carries the answer's number instead of its value.
+    bool numbered = false;
 };
 
 // The fault a name on the command line stands for ("hangup-after=K" sets the
@@ -42,6 +44,10 @@ std::optional<Behaviour> withFault(Behaviour behaviour, const QString &name);
 
 // The fault names and what they do, one per line, for --help.
 QString faultHelp();
+
+// The R-Foot a numbered box gives its answer-th answer, counting from 1: the
+// number itself, round from 1 to 32767 again, so that it fits the field.
+qint16 answerNumber(qint64 answer);
 
 // The bytes the box answers a start command carrying key with. For noise that
 // never ends this is its first stretch, which repeats; for silence, nothing.

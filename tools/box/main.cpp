@@ -81,10 +81,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption chunkOption(
         QStringLiteral("chunk"),
         QStringLiteral("Bytes handed over together, 1 to 4096 (default: 8)."), QStringLiteral("N"));
+    const QCommandLineOption numberedOption(
+        QStringLiteral("numbered"),
+        QStringLiteral("Give each answer its number as R-Foot, in tenths (the first shows 0.1, "
+                       "the second 0.2; after 3276.7 it starts at 0.1 again), so that a record "
+                       "shows which start command it answers. Start commands the box does not "
+                       "answer get no number."));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"), QStringLiteral("Misbehave in one of the ways listed above."),
         QStringLiteral("NAME"));
-    parser.addOptions({portOption, valuesOption, fastOption, chunkOption, faultOption});
+    parser.addOptions(
+        {portOption, valuesOption, fastOption, chunkOption, numberedOption, faultOption});
     if (const std::optional<int> status = commandline::parse(parser, QCoreApplication::arguments(),
                                                              QStringLiteral("velumet-box")))
         return *status;
@@ -104,6 +111,7 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral(
             "--values takes four whole numbers from -32768 to 32767, such as 5230,600,4321,-12"));
     behaviour.fast = parser.isSet(fastOption);
+    behaviour.numbered = parser.isSet(numberedOption);
     if (parser.isSet(chunkOption)) {
         bool ok = false;
         behaviour.chunk = parser.value(chunkOption).toInt(&ok);

@@ -111,8 +111,12 @@ void SimulatedBox::startAnswer(const QString &key)
     // A line about to die takes no new answer.
     if (m_behaviour.fault == Fault::Silent || m_hangUpWait.isActive())
         return;
+    ++m_answersGiven;
+    Behaviour now = m_behaviour;
+    if (now.numbered)
+        now.values.rFoot = answerNumber(m_answersGiven);
     // A new start command starts the answer over, as the box would.
-    m_outgoing = answer(m_behaviour, key);
+    m_outgoing = answer(now, key);
     m_answerSize = m_behaviour.fault == Fault::StreamGarbage ? endless : m_outgoing.size();
     m_handedOver = 0;
     if (m_behaviour.fault == Fault::HangUp && m_answerBytesSent >= m_behaviour.hangUpAfter) {

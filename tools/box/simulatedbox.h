@@ -73,6 +73,7 @@ private:
     qint64 m_handedOver = 0;
     // Over all answers, for the hang-up fault.
     qint64 m_answerBytesSent = 0;
+    qint64 m_answersGiven = 0;
 };
 
 } // namespace box
