@@ -1,3 +1,4 @@
+#include "behaviour.h"
 #include "boxerror.h"
 #include "form1access.h"
 #include "portlink.h"
@@ -106,6 +107,7 @@ private:
 } // namespace
 
 Q_DECLARE_METATYPE(LockEntry)
+Q_DECLARE_METATYPE(box::Fault)
 
 // velumet-box as a person uses it: options, the port it publishes, its exit.
 class TestBox : public QObject
@@ -118,6 +120,8 @@ private slots:
     void helpNamesEveryOptionAndFault();
     void badUsageIsRefused_data();
     void badUsageIsRefused();
+    void faultsTakeTheirNumbers_data();
+    void faultsTakeTheirNumbers();
     void choosesTheLowestFreePortFrom9();
     void givenPortThatIsTakenIsRefused();
     void leftoversOfEarlierBoxes_data();
@@ -147,9 +151,10 @@ void TestBox::helpNamesEveryOptionAndFault()
     QVERIFY(help.waitForFinished(5000));
     QCOMPARE(help.exitCode(), 0);
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char *word : {"--port", "--values", "--fast", "--chunk", "--numbered", "--fault",
-                             "no-marker", "bad-value", "zero-resistance", "garbage-first",
-                             "hangup-after=K", "stream-garbage", "silent", "Com-Port", "Ctrl-C"})
+    for (const char *word :
+         {"--port", "--values", "--fast", "--chunk", "--numbered", "--fault", "no-marker",
+          "bad-value", "zero-resistance", "garbage-first", "hangup-after=K", "stream-garbage",
+          "silent", "late-first=MS", "tail-after=MS", "pause=K,MS", "Com-Port", "Ctrl-C"})
         QVERIFY2(text.contains(QLatin1String(word)), word);
 }
 
@@ -160,6 +165,30 @@ void TestBox::badUsageIsRefused_data()
         << QStringList{QStringLiteral("--fault"), QStringLiteral("smoke")};
     QTest::newRow("hang-up without a count")
         << QStringList{QStringLiteral("--fault"), QStringLiteral("hangup-after=")};
+    QTest::newRow("late first without its delay")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("late-first")};
+    QTest::newRow("late first, negative delay")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("late-first=-5")};
+    QTest::newRow("late first, signed delay")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("late-first=+5")};
+    QTest::newRow("late first, delay with a space")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("late-first= 5")};
+    QTest::newRow("late first, delay no timer can wait for")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("late-first=2147483648")};
+    QTest::newRow("tail after a fraction")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("tail-after=1.5")};
+    QTest::newRow("tail after, with a unit")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("tail-after=500ms")};
+    QTest::newRow("pause without its delay")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("pause=3")};
+    QTest::newRow("pause without its count")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("pause=,500")};
+    QTest::newRow("pause with a third number")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("pause=3,500,2")};
+    QTest::newRow("pause, negative count")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("pause=-1,500")};
+    QTest::newRow("number for a fault that takes none")
+        << QStringList{QStringLiteral("--fault"), QStringLiteral("silent=5")};
     QTest::newRow("port 0") << QStringList{QStringLiteral("--port"), QStringLiteral("0")};
     QTest::newRow("port not a number")
         << QStringList{QStringLiteral("--port"), QStringLiteral("COM3")};
@@ -184,6 +213,39 @@ void TestBox::badUsageIsRefused()
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardError().startsWith("velumet-box: "));
     QVERIFY(!QFileInfo::exists(portdirectory::linkPath(9)));
+}
+
+void TestBox::faultsTakeTheirNumbers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<box::Fault>("fault");
+    QTest::addColumn<int>("hangUpAfter");
+    QTest::addColumn<int>("pauseAfter");
+    QTest::addColumn<int>("delayMs");
+    QTest::newRow("hang-up") << QStringLiteral("hangup-after=30") << box::Fault::HangUp << 30 << 0
+                             << 0;
+    QTest::newRow("late first") << QStringLiteral("late-first=1500") << box::Fault::LateFirst << 0
+                                << 0 << 1500;
+    QTest::newRow("tail after no time")
+        << QStringLiteral("tail-after=0") << box::Fault::TailAfter << 0 << 0 << 0;
+    QTest::newRow("pause") << QStringLiteral("pause=3,250") << box::Fault::Pause << 0 << 3 << 250;
+    QTest::newRow("longest delay")
+        << QStringLiteral("late-first=2147483647") << box::Fault::LateFirst << 0 << 0 << 2147483647;
+}
+
+void TestBox::faultsTakeTheirNumbers()
+{
+    QFETCH(QString, name);
+    QFETCH(box::Fault, fault);
+    QFETCH(int, hangUpAfter);
+    QFETCH(int, pauseAfter);
+    QFETCH(int, delayMs);
+    const std::optional<box::Behaviour> faulty = box::withFault(box::Behaviour(), name);
+    QVERIFY(faulty);
+    QCOMPARE(faulty->fault, fault);
+    QCOMPARE(faulty->hangUpAfter, hangUpAfter);
+    QCOMPARE(faulty->pauseAfter, pauseAfter);
+    QCOMPARE(faulty->delayMs, delayMs);
 }
 
 void TestBox::choosesTheLowestFreePortFrom9()

@@ -22,7 +22,8 @@ QString description()
                "without the hardware. The box appears as a numbered serial port: start it,\n"
                "type the number it prints into the Com-Port field of Velumet Display and press\n"
                "Start. Each Start gets a measurement frame with the values of --values, paced\n"
-               "like a 9600-baud line. The box runs until Ctrl-C and then takes its port\n"
+               "like a 9600-baud line; a start command that comes while an answer is on its\n"
+               "way starts the answer over. The box runs until Ctrl-C and then takes its port\n"
                "number away again.\n"
                "\n"
                "Faults (--fault NAME):\n") +
@@ -33,7 +34,10 @@ QString description()
                           "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
                           "                        answer as port 3 with 480, -24, 400 and 390\n"
                           "  velumet-box --fault hangup-after=30\n"
-                          "                        the line dies in the middle of a frame");
+                          "                        the line dies in the middle of a frame\n"
+                          "  velumet-box --numbered --fault late-first=1500\n"
+                          "                        the first answer comes 1.5 s late, and R-Foot\n"
+                          "                        tells which start command each record answers");
 }
 
 bool parseValues(const QString &text, box::Values &values)
@@ -134,10 +138,11 @@ int main(int argc, char *argv[])
     try {
         const QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
         box::SimulatedBox simulated(behaviour, port);
-        QObject::connect(
-            &simulated, &box::SimulatedBox::commandReceived, &app, [&out](const QString &key) {
-                out << "Start command received (key " << key << "), answering." << Qt::endl;
-            });
+        QObject::connect(&simulated, &box::SimulatedBox::commandReceived, &app,
+                         [&out](const QString &key, bool answered) {
+                             out << "Start command received (key " << key << "), "
+                                 << (answered ? "answering." : "not answering.") << Qt::endl;
+                         });
         QObject::connect(&simulated, &box::SimulatedBox::lineHungUp, &app, [&out] {
             out << "The line is hung up; the box is gone." << Qt::endl;
             QCoreApplication::quit();
