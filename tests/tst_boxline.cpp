@@ -25,6 +25,16 @@ const QByteArray startCommand = QByteArrayLiteral("B123456");
 const QByteArray programCommand = "B" + mdlDecodeEncode::decodingKey().toLatin1();
 constexpr qsizetype frameSize = 69;
 
+// A numbered box with the default values, misbehaving in time.
+box::Behaviour numberedWith(box::Fault fault, int delayMs)
+{
+    box::Behaviour behaviour;
+    behaviour.fault = fault;
+    behaviour.delayMs = delayMs;
+    behaviour.numbered = true;
+    return behaviour;
+}
+
 // The answers of a numbered box with the default values, one after another.
 QByteArray numberedFrames(std::initializer_list<qint16> numbers)
 {
@@ -297,11 +307,7 @@ void TestBoxLine::answerNumbersGoRound()
 void TestBoxLine::lateFirstAnswerKeepsItsPlace()
 {
     constexpr int lateMs = 1500;
-    box::Behaviour late;
-    late.fault = box::Fault::LateFirst;
-    late.delayMs = lateMs;
-    late.numbered = true;
-    const box::SimulatedBox device(late);
+    const box::SimulatedBox device(numberedWith(box::Fault::LateFirst, lateMs));
     LineReader reader(device.devicePath());
     QVERIFY(reader.isOpen());
     QVERIFY(reader.send(programCommand));
@@ -328,11 +334,7 @@ void TestBoxLine::lateFirstAnswerKeepsItsPlace()
 void TestBoxLine::delayedLastByteLandsBeforeTheNextAnswer()
 {
     constexpr int tailMs = 1000;
-    box::Behaviour tail;
-    tail.fault = box::Fault::TailAfter;
-    tail.delayMs = tailMs;
-    tail.numbered = true;
-    const box::SimulatedBox device(tail);
+    const box::SimulatedBox device(numberedWith(box::Fault::TailAfter, tailMs));
     LineReader reader(device.devicePath());
     QVERIFY(reader.isOpen());
     QVERIFY(reader.send(programCommand));
@@ -353,11 +355,8 @@ void TestBoxLine::delayedLastByteLandsBeforeTheNextAnswer()
 void TestBoxLine::pauseIgnoresStartCommandsThenAnswersAgain()
 {
     constexpr int pauseMs = 1500;
-    box::Behaviour pausing;
-    pausing.fault = box::Fault::Pause;
+    box::Behaviour pausing = numberedWith(box::Fault::Pause, pauseMs);
     pausing.pauseAfter = 2;
-    pausing.delayMs = pauseMs;
-    pausing.numbered = true;
     pausing.fast = true;
     box::SimulatedBox device(pausing);
     LineReader reader(device.devicePath());
