@@ -190,6 +190,10 @@ private slots:
     void failuresAreRecordsAndTheSeriesGoesOn_data();
     void failuresAreRecordsAndTheSeriesGoesOn();
     void lostLineResumesWhenTheDeviceReturns();
+    void lateAnswerIsNeverTakenForTheNextMeasurement();
+    void lastByteOfAnAnswerStaysWithIt_data();
+    void lastByteOfAnAnswerStaysWithIt();
+    void missedBeatsAreSkipped();
     void dataLostIsAFailedMeasurement();
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
@@ -400,6 +404,93 @@ void TestMeasure::lostLineResumesWhenTheDeviceReturns()
              qPrintable(records[2]));
     QVERIFY2(records[3].endsWith(QLatin1String(",523.4,61.2,6.7,251.7,-1.2,\r")),
              qPrintable(records[3]));
+}
+
+// The first answer comes after its measurement gave up, while the next one
+// waits; the box numbers its answers in R-Foot, so a record shows whose
+// answer it holds.
+void TestMeasure::lateAnswerIsNeverTakenForTheNextMeasurement()
+{
+    std::optional<box::Behaviour> late =
+        box::withFault(fastBox(), QStringLiteral("late-first=700"));
+    QVERIFY(late);
+    late->numbered = true;
+    box::SimulatedBox device(*late);
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("2"),
+             QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--timeout"),
+             QStringLiteral("0.5"), QStringLiteral("--format"), QStringLiteral("json")});
+    QCOMPARE(result.status, 1);
+    const QStringList records = lines(result.out);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(jsonLine(records[0]).value(QStringLiteral("error")).toString(),
+             QStringLiteral("no answer within 0.5 s"));
+    QCOMPARE(jsonLine(records[1]).value(QStringLiteral("r_foot")).toDouble(), 0.2);
+    QVERIFY(!jsonLine(records[1]).contains(QStringLiteral("error")));
+}
+
+void TestMeasure::lastByteOfAnAnswerStaysWithIt_data()
+{
+    QTest::addColumn<int>("heldBackMs");
+    // An adapter passes a lone byte on when its latency timer runs out.
+    QTest::newRow("after the common latency timer") << 16;
+    QTest::newRow("after a slower adapter's") << 40;
+}
+
+// A frame is complete before the answer is: its line feed follows, and must
+// not land at the start of the next measurement's buffer.
+void TestMeasure::lastByteOfAnAnswerStaysWithIt()
+{
+    QFETCH(int, heldBackMs);
+    std::optional<box::Behaviour> tail =
+        box::withFault(fastBox(), QStringLiteral("tail-after=%1").arg(heldBackMs));
+    QVERIFY(tail);
+    box::SimulatedBox device(*tail);
+    const Run result = run({QStringLiteral("--port"), port(device), QStringLiteral("--count"),
+                            QStringLiteral("4"), QStringLiteral("--interval"), QStringLiteral("0"),
+                            QStringLiteral("--format"), QStringLiteral("csv")});
+    QVERIFY2(result.status == 0, result.err.constData());
+    const QStringList records = lines(result.out).mid(1);
+    QCOMPARE(records.size(), 4);
+    for (const QString &record : records)
+        QVERIFY2(record.endsWith(QLatin1String(",523.4,61.2,6.7,251.7,-1.2,\r")),
+                 qPrintable(record));
+}
+
+// The box goes quiet for longer than the timeouts of several beats, then
+// answers again: the beats missed meanwhile are not made up with a burst of
+// start commands.
+void TestMeasure::missedBeatsAreSkipped()
+{
+    std::optional<box::Behaviour> pausing =
+        box::withFault(fastBox(), QStringLiteral("pause=1,1500"));
+    QVERIFY(pausing);
+    box::SimulatedBox device(*pausing);
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> commands;
+    connect(&device, &box::SimulatedBox::commandReceived, &device,
+            [&commands, &clock] { commands << clock.elapsed(); });
+    const double interval = 0.2;
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("0"),
+             QStringLiteral("--interval"), QString::number(interval), QStringLiteral("--timeout"),
+             QStringLiteral("0.5"), QStringLiteral("--format"), QStringLiteral("csv")},
+            {}, [&](QProcess &process, const QByteArray &out) {
+                // Well after the box is back, and a few good records later.
+                if (out.count(",-1.2,\r\n") >= 5)
+                    sendSignal(process, SIGTERM);
+            });
+    QCOMPARE(result.status, 1);
+    // A start delayed by the quiet it waits for may come close to the next
+    // beat's; three within one interval would be beats made up.
+    for (qsizetype i = 2; i < commands.size(); ++i) {
+        QVERIFY2(commands[i] - commands[i - 2] >= qint64(interval * 1000),
+                 qPrintable(QStringLiteral("start commands at %1, %2 and %3 ms")
+                                .arg(commands[i - 2])
+                                .arg(commands[i - 1])
+                                .arg(commands[i])));
+    }
 }
 
 void TestMeasure::dataLostIsAFailedMeasurement()
