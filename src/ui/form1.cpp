@@ -120,6 +120,9 @@ Form1::Form1(QWidget *parent)
     txtPhase->setAccessibleName(lblPhase->text());
     txtrh->setAccessibleName(Label9->text());
     txtRF->setAccessibleName(Label10->text());
+    // The banner is a picture; unnamed, it would be read out as an image
+    // and nothing more. It shows the impedance formula over two waves.
+    Image1->setAccessibleName(QStringLiteral("Banner: Z = R + jX"));
 
     // Two buttons of the layout that are not for the user: hidden, they can
     // neither be clicked nor reached with the keyboard.
