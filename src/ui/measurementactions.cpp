@@ -86,8 +86,6 @@ void MeasurementActions::enable(bool enabled)
 
 void MeasurementActions::copy()
 {
-    if (!m_shown)
-        return;
     // The clipboard takes the data over.
     QGuiApplication::clipboard()->setMimeData(
         measurementcopy::mimeData(m_rows, *m_shown).release());
@@ -110,6 +108,7 @@ void MeasurementActions::saveAs()
 
 void MeasurementActions::saveTo(const QString &path)
 {
+    // The file dialog ran an event loop: the display may show nothing now.
     if (!m_shown)
         return;
     const QString file = QFileInfo(path).absoluteFilePath();
