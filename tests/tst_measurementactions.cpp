@@ -583,6 +583,9 @@ void TestMeasurementActions::savingTheSameMeasurementAgainAsksFirst()
              QStringLiteral("Diese Messung wurde bereits gespeichert. Noch einmal speichern?"));
     QCOMPARE(shown.title, QStringLiteral("Velumet Display"));
     QCOMPARE(shown.buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY2(shown.buttonTexts.contains(QStringLiteral("Ja")) &&
+                 shown.buttonTexts.contains(QStringLiteral("Nein")),
+             qPrintable(shown.buttonTexts.join(u' ')));
     QCOMPARE(readCsv(contents(journal)).size(), 1 + records);
 
     // A new measurement is a new record: no question.

@@ -1,5 +1,7 @@
 #include "ui/messagebox.h"
 
+#include <QPushButton>
+
 namespace messagebox {
 
 namespace {
@@ -21,6 +23,9 @@ bool confirm(QWidget *parent, const QString &question)
 {
     QMessageBox box(QMessageBox::Question, caption(), question, QMessageBox::Yes | QMessageBox::No,
                     parent);
+    // The question is German; its answers must not be English beside it.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
