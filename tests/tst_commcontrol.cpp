@@ -439,7 +439,7 @@ void TestCommControl::discardInputDropsWhatWasReceived()
     CommControl comm;
     comm.setInBufferSize(16);
     quint64 overruns = 0;
-    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    comm.setOverrunCounter([&overruns](PortHandle) { return std::optional<quint64>(overruns); });
     const EventLog log(comm); // no receive threshold: the queue fills unread
     openPort(comm, device.port());
     device.send("an answer too long for the queue");
@@ -488,7 +488,7 @@ void TestCommControl::lostCharactersAreReportedFromTheCounters()
     CommControl comm;
     comm.setRThreshold(1);
     quint64 overruns = 7; // what the driver had counted before the program came
-    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    comm.setOverrunCounter([&overruns](PortHandle) { return std::optional<quint64>(overruns); });
     const EventLog log(comm);
     openPort(comm, device.port());
 
@@ -512,10 +512,10 @@ void TestCommControl::countersAreNotAskedWhereTheDriverHasNone()
     comm.setRThreshold(1);
     int asked = 0;
     int handle = -1;
-    comm.setOverrunCounter([&](qintptr h) {
+    comm.setOverrunCounter([&](PortHandle h) {
         ++asked;
         handle = static_cast<int>(h);
-        return driverOverruns(h);
+        return driverOverrunCounter()(h);
     });
     const EventLog log(comm);
     openPort(comm, device.port());

@@ -288,7 +288,7 @@ void TestSerial::dataLoss()
     Form1 form;
     CommControl &comm = Form1Access::comm(form);
     quint64 overruns = 0;
-    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    comm.setOverrunCounter([&overruns](PortHandle) { return std::optional<quint64>(overruns); });
     if (!overrun)
         comm.setInBufferSize(16);
     int waitingWhenShown = -1;
@@ -326,7 +326,7 @@ void TestSerial::dataLossBoxesDoNotStack()
     // Every read finds characters lost.
     quint64 overruns = 0;
     Form1Access::comm(form).setOverrunCounter(
-        [&overruns](qintptr) { return std::optional<quint64>(overruns++); });
+        [&overruns](PortHandle) { return std::optional<quint64>(overruns++); });
     qint64 receivedWhileShown = -1;
     QStringList displayWhileShown;
     const MessageBoxAnswerer slowUser(1500, [&] {
@@ -357,7 +357,7 @@ void TestSerial::floodingDeviceShowsOneLossAndLeavesClearReachable()
     Form1 form;
     quint64 overruns = 0;
     Form1Access::comm(form).setOverrunCounter(
-        [&overruns](qintptr) { return std::optional<quint64>(overruns++); });
+        [&overruns](PortHandle) { return std::optional<quint64>(overruns++); });
     // A user who answers every box at once.
     const MessageBoxAnswerer answerer;
 
@@ -415,7 +415,7 @@ void TestSerial::hangUpWhileALossIsHandedOverDoesNotSpin()
     Form1 form;
     CommControl &comm = Form1Access::comm(form);
     quint64 overruns = 0;
-    comm.setOverrunCounter([&overruns](qintptr) { return std::optional<quint64>(overruns); });
+    comm.setOverrunCounter([&overruns](PortHandle) { return std::optional<quint64>(overruns); });
     double cpuBefore = 0;
     double cpuWhileShown = -1;
     const MessageBoxAnswerer slowUser(1000,

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 namespace standardstreams {
 
 // Windows never hands a missing standard handle to the next file opened, but

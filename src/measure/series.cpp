@@ -210,12 +210,13 @@ void Series::finishMeasurement(const Record &record)
 void Series::scheduleNext()
 {
     const qint64 interval = milliseconds(m_options.intervalSeconds);
-    qint64 earliest = m_clock.elapsed();
+    const qint64 now = m_clock.elapsed();
+    qint64 earliest = now;
     if (m_unreachable > 0) {
         const qint64 limit = std::max(interval, retryLimitMs);
         earliest += std::min(limit, firstRetryMs << std::min(m_unreachable - 1, 16));
     }
     // A beat that passed while a measurement overran is skipped, not made up.
     const qint64 due = interval == 0 ? earliest : (earliest + interval - 1) / interval * interval;
-    m_nextStart.start(int(due - m_clock.elapsed()));
+    m_nextStart.start(int(due - now));
 }

@@ -117,7 +117,7 @@ private:
     QByteArray m_queue;
     // Set when characters were lost to a full queue, until it is read again.
     bool m_overflowing = false;
-    OverrunCounter m_overrunCounter = driverOverruns;
+    OverrunCounter m_overrunCounter = driverOverrunCounter();
     bool m_countingOverruns = false;
     quint64 m_overruns = 0;
     bool m_linkLost = false;

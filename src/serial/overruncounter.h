@@ -1,15 +1,23 @@
 #pragma once
 
+#include <QSerialPort>
 #include <QtGlobal>
 
 #include <functional>
 #include <optional>
+#include <utility>
 
-// Reads how many received characters the driver has lost so far, for the
-// device behind an open port's handle; nothing when the driver keeps no such
-// count. A std::function so that tests can stand in for the driver.
-using OverrunCounter = std::function<std::optional<quint64>(qintptr handle)>;
+// What QSerialPort::handle() gives: a descriptor on POSIX, a HANDLE on
+// Windows (Qt keeps the name of the type to itself).
+using PortHandle = decltype(std::declval<const QSerialPort &>().handle());
 
-// The driver's own counters (hardware and buffer overruns) where Linux has them
-// (8250 UARTs, ftdi_sio, cdc_acm); nothing on other drivers and systems.
-std::optional<quint64> driverOverruns(qintptr handle);
+// Reads how often received characters have been lost so far, for the device
+// behind an open port's handle; nothing when the driver tells no such thing.
+// A std::function so that tests can stand in for the driver.
+using OverrunCounter = std::function<std::optional<quint64>(PortHandle handle)>;
+
+// What the driver tells. Linux keeps counts of hardware and buffer overruns
+// (8250 UARTs, ftdi_sio, cdc_acm; other drivers keep none). Windows raises
+// overrun flags that reading clears, so the counter counts them itself: one
+// counter per port.
+OverrunCounter driverOverrunCounter();
