@@ -6,6 +6,11 @@
 # socket and xvfb-run's authority file) and VELUMET_WINE_SHARE, a
 # colon-separated list of directories shown at their own paths.
 #
+# Without an X server (DISPLAY unset) the program gets Xvfb of its own:
+# Wine's windows, and Qt's Windows platform on them, need one. Wine hands a
+# program none of the Unix QT_ variables, which belong to Linux's Qt; what
+# Qt for Windows is to be told goes into the prefix (wineprefix.sh).
+#
 # Usage: wine.sh PROGRAM.exe [ARGUMENTS...]
 # Environment: WINEPREFIX, the caller's own prefix (required: never the
 # user's); VELUMET_WINE_ROOT, the Debian 13 root; VELUMET_WINE_SHARE;
@@ -15,6 +20,9 @@
 set -euo pipefail
 
 : "${WINEPREFIX:?wine.sh: set WINEPREFIX to a prefix of your own, never the user one}"
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
 export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
 
 # The major version of the Wine at $1 (a command), or 0.
