@@ -37,7 +37,8 @@ Usage: ./build.sh COMMAND
   fuzz    fuzz the receive path with libFuzzer for FUZZ_SECONDS (default 300)
   demo    build, then open the window beside a simulated measuring box
   run     build, then open the window alone, for a real box
-  screenshot  render the window with a measurement to docs/window.png
+  screenshot  render the window with a measurement to docs/window.png, and
+              with its context menu open to docs/window-menu.png
   package     build a Debian package (.deb) in the build directory and check
               it with lintian
   windows     cross-build for Windows into build-windows: the portable zip and
@@ -173,8 +174,9 @@ case "$cmd" in
     install_missing "${packages_build[@]}"
     configure_and_build "$build_dir" -DBUILD_TESTING=ON
     mkdir -p "$here/docs"
-    QT_QPA_PLATFORM=offscreen "$build_dir/tests/velumet-windowshot" "$here/docs/window.png"
-    echo "build.sh: wrote docs/window.png"
+    QT_QPA_PLATFORM=offscreen "$build_dir/tests/velumet-windowshot" "$here/docs/window.png" \
+      "$here/docs/window-menu.png"
+    echo "build.sh: wrote docs/window.png and docs/window-menu.png"
     ;;
   package)
     install_missing "${packages_build[@]}" "${packages_package[@]}"

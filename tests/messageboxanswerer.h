@@ -22,6 +22,8 @@ public:
         QString text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        // As the user reads them, in the box's order.
+        QStringList buttonTexts;
     };
 
     // answerDelayMs keeps each box open that long, as a slow user would;
@@ -52,7 +54,11 @@ protected:
     {
         auto *box = qobject_cast<QMessageBox *>(watched);
         if (box && event->type() == QEvent::Show) {
-            m_shown.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+            QStringList buttonTexts;
+            for (const QAbstractButton *button : box->buttons())
+                buttonTexts << button->text();
+            m_shown.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                            buttonTexts});
             m_mostOpen = qMax(m_mostOpen, ++m_open);
             QTimer::singleShot(m_answerDelayMs, box, [this, box] {
                 if (m_beforeAnswer)

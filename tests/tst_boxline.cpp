@@ -1,11 +1,16 @@
 #include "behaviour.h"
+#include "decoder/mdlDecodeEncode.h"
+#include "frame.h"
 #include "pacing.h"
 #include "simulatedbox.h"
 #include "temporaryconfighome.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTest>
+
+#include <utility>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -16,6 +21,31 @@ namespace {
 
 constexpr qint64 endless = std::numeric_limits<qint64>::max();
 const QByteArray startCommand = QByteArrayLiteral("B123456");
+// The program's own start command, so that its decoder reads the answers.
+const QByteArray programCommand = "B" + mdlDecodeEncode::decodingKey().toLatin1();
+constexpr qsizetype frameSize = 69;
+
+// A numbered box with the default values, misbehaving in time.
+box::Behaviour numberedWith(box::Fault fault, int delayMs)
+{
+    box::Behaviour behaviour;
+    behaviour.fault = fault;
+    behaviour.delayMs = delayMs;
+    behaviour.numbered = true;
+    return behaviour;
+}
+
+// The answers of a numbered box with the default values, one after another.
+QByteArray numberedFrames(std::initializer_list<qint16> numbers)
+{
+    QByteArray frames;
+    for (const qint16 number : numbers) {
+        box::Values values;
+        values.rFoot = number;
+        frames += box::measurementFrame(box::valueRecord(values), mdlDecodeEncode::decodingKey());
+    }
+    return frames;
+}
 
 // Nanoseconds in which the line carries that many bytes, rounded up.
 constexpr qint64 byteTimes(double bytes)
@@ -32,6 +62,7 @@ public:
                               O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)),
           m_notifier(m_descriptor, QSocketNotifier::Read)
     {
+        m_clock.start();
         QObject::connect(&m_notifier, &QSocketNotifier::activated, &m_notifier,
                          [this] { onReadable(); });
     }
@@ -46,14 +77,27 @@ public:
     }
     const QByteArray &received() const { return m_received; }
     bool lineIsDead() const { return m_dead; }
+    // Milliseconds since the reader opened the line.
+    qint64 now() const { return m_clock.elapsed(); }
+    // When the reader had that many bytes; -1 while it has fewer.
+    qint64 timeOfByte(qsizetype count) const
+    {
+        for (const auto &[size, time] : m_arrivals) {
+            if (size >= count)
+                return time;
+        }
+        return -1;
+    }
 
 private:
     void onReadable()
     {
         char bytes[256];
         ssize_t count = 0;
-        while ((count = ::read(m_descriptor, bytes, sizeof bytes)) > 0)
+        while ((count = ::read(m_descriptor, bytes, sizeof bytes)) > 0) {
             m_received.append(bytes, count);
+            m_arrivals.append({m_received.size(), now()});
+        }
         if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
             m_dead = true;
             m_notifier.setEnabled(false);
@@ -63,6 +107,8 @@ private:
     int m_descriptor = -1;
     QSocketNotifier m_notifier;
     QByteArray m_received;
+    QElapsedTimer m_clock;
+    QList<std::pair<qsizetype, qint64>> m_arrivals;
     bool m_dead = false;
 };
 
@@ -82,6 +128,12 @@ private slots:
     void pacedAnswerArrivesWholeAndInOrder();
     void readerGetsEveryByteBeforeTheHangUp_data();
     void readerGetsEveryByteBeforeTheHangUp();
+    void answersCarryTheirNumber();
+    void answerNumbersGoRound_data();
+    void answerNumbersGoRound();
+    void lateFirstAnswerKeepsItsPlace();
+    void delayedLastByteLandsBeforeTheNextAnswer();
+    void pauseIgnoresStartCommandsThenAnswersAgain();
 
 private:
     TemporaryConfigHome m_configHome;
@@ -213,6 +265,123 @@ void TestBoxLine::readerGetsEveryByteBeforeTheHangUp()
         QVERIFY(device.isHungUp());
         QCOMPARE(reader.received(), expected);
     }
+}
+
+void TestBoxLine::answersCarryTheirNumber()
+{
+    box::Behaviour numbered;
+    numbered.fast = true;
+    numbered.numbered = true;
+    const box::SimulatedBox device(numbered);
+    LineReader reader(device.devicePath());
+    QVERIFY(reader.isOpen());
+    for (int number = 1; number <= 3; ++number) {
+        QVERIFY(reader.send(programCommand));
+        QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), number * frameSize, 5000);
+        // Read the way the program reads it: R-Foot in its field, the rest as given.
+        QString frame = QString::fromLatin1(reader.received().right(frameSize));
+        const QString record =
+            mdlDecodeEncode::fcEncodeString(frame, mdlDecodeEncode::decodingKey());
+        QCOMPARE(record.mid(26, 6).trimmed().toInt(), number);
+        QCOMPARE(record.mid(5, 6).trimmed().toInt(), numbered.values.resistance);
+    }
+}
+
+void TestBoxLine::answerNumbersGoRound_data()
+{
+    QTest::addColumn<qint64>("answer");
+    QTest::addColumn<int>("number");
+    QTest::newRow("first") << qint64(1) << 1;
+    QTest::newRow("last that fits") << qint64(32767) << 32767;
+    QTest::newRow("round again") << qint64(32768) << 1;
+    QTest::newRow("end of the second round") << qint64(65534) << 32767;
+}
+
+void TestBoxLine::answerNumbersGoRound()
+{
+    QFETCH(qint64, answer);
+    QFETCH(int, number);
+    QCOMPARE(int(box::answerNumber(answer)), number);
+}
+
+void TestBoxLine::lateFirstAnswerKeepsItsPlace()
+{
+    constexpr int lateMs = 1500;
+    const box::SimulatedBox device(numberedWith(box::Fault::LateFirst, lateMs));
+    LineReader reader(device.devicePath());
+    QVERIFY(reader.isOpen());
+    QVERIFY(reader.send(programCommand));
+    const qint64 firstSent = reader.now();
+    // The program gives up on the first answer and asks again before it comes.
+    QTRY_COMPARE_WITH_TIMEOUT(device.received().size(), programCommand.size(), 5000);
+    QVERIFY(reader.received().isEmpty());
+    QVERIFY(reader.send(programCommand));
+
+    QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), 2 * frameSize, 10000);
+    QCOMPARE(reader.received(), numberedFrames({1, 2}));
+    QVERIFY2(reader.timeOfByte(1) - firstSent >= lateMs,
+             qPrintable(QString::number(reader.timeOfByte(1) - firstSent)));
+
+    // Only the first answer is late.
+    QVERIFY(reader.send(programCommand));
+    const qint64 thirdSent = reader.now();
+    QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), 3 * frameSize, 10000);
+    QCOMPARE(reader.received(), numberedFrames({1, 2, 3}));
+    QVERIFY2(reader.timeOfByte(3 * frameSize) - thirdSent < lateMs,
+             qPrintable(QString::number(reader.timeOfByte(3 * frameSize) - thirdSent)));
+}
+
+void TestBoxLine::delayedLastByteLandsBeforeTheNextAnswer()
+{
+    constexpr int tailMs = 1000;
+    const box::SimulatedBox device(numberedWith(box::Fault::TailAfter, tailMs));
+    LineReader reader(device.devicePath());
+    QVERIFY(reader.isOpen());
+    QVERIFY(reader.send(programCommand));
+    const qint64 firstSent = reader.now();
+    // The program has its frame at 68 characters and starts the next measurement.
+    QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), frameSize - 1, 5000);
+    QVERIFY(reader.send(programCommand));
+    const qint64 secondSent = reader.now();
+
+    QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), 2 * frameSize, 10000);
+    QCOMPARE(reader.received(), numberedFrames({1, 2}));
+    QVERIFY2(reader.timeOfByte(frameSize) - firstSent >= tailMs,
+             qPrintable(QString::number(reader.timeOfByte(frameSize) - firstSent)));
+    QVERIFY2(reader.timeOfByte(2 * frameSize) - secondSent >= tailMs,
+             qPrintable(QString::number(reader.timeOfByte(2 * frameSize) - secondSent)));
+}
+
+void TestBoxLine::pauseIgnoresStartCommandsThenAnswersAgain()
+{
+    constexpr int pauseMs = 1500;
+    box::Behaviour pausing = numberedWith(box::Fault::Pause, pauseMs);
+    pausing.pauseAfter = 2;
+    pausing.fast = true;
+    box::SimulatedBox device(pausing);
+    LineReader reader(device.devicePath());
+    QVERIFY(reader.isOpen());
+    qint64 pauseStarted = -1;
+    connect(&device, &box::SimulatedBox::commandReceived, &device,
+            [&reader, &pauseStarted](const QString &, bool answered) {
+                if (!answered && pauseStarted < 0)
+                    pauseStarted = reader.now();
+            });
+    for (int answered = 1; answered <= 2; ++answered) {
+        QVERIFY(reader.send(programCommand));
+        QTRY_COMPARE_WITH_TIMEOUT(reader.received().size(), answered * frameSize, 5000);
+    }
+    QVERIFY(reader.send(programCommand));
+    QTRY_VERIFY_WITH_TIMEOUT(pauseStarted >= 0, 5000);
+    QTest::qWait(pauseMs / 3);
+    QVERIFY(reader.send(programCommand));
+    // Past the pause, with room to spare: neither command got anything, not
+    // even late.
+    QTest::qWait(int(pauseStarted + pauseMs + 500 - reader.now()));
+    QCOMPARE(reader.received(), numberedFrames({1, 2}));
+
+    QVERIFY(reader.send(programCommand));
+    QTRY_COMPARE_WITH_TIMEOUT(reader.received(), numberedFrames({1, 2, 3}), 5000);
 }
 
 QTEST_MAIN(TestBoxLine)

@@ -1,8 +1,8 @@
 #include "behaviour.h"
 #include "decoder/mdlDecodeEncode.h"
 #include "measure/options.h"
-#include "record/recordsink.h"
 #include "measure/series.h"
+#include "record/recordsink.h"
 #include "serial/commcontrol.h"
 #include "serial/portdirectory.h"
 #include "simulatedbox.h"
@@ -10,6 +10,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,7 +21,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -98,6 +102,45 @@ Run run(const QStringList &arguments, const Prepare &prepare = {},
     return result;
 }
 
+// As a shell runs "velumet-measure ... SHELL-TEXT": the text is put after the
+// command (a redirection), or before it as "PREFIX;" when it ends in ';'.
+Prepare throughShell(const QString &text)
+{
+    return [text](QProcess &process) {
+        const QString command = text.endsWith(u';') ? text + QStringLiteral(" exec \"$0\" \"$@\"")
+                                                    : QStringLiteral("exec \"$0\" \"$@\" ") + text;
+        process.setArguments(QStringList{QStringLiteral("-c"), command, process.program()} +
+                             process.arguments());
+        process.setProgram(QStringLiteral("bash"));
+    };
+}
+
+// velumet-measure as the unprivileged user nobody, whatever this test runs as.
+Prepare asNobody()
+{
+    return [](QProcess &process) {
+        process.setArguments(QStringList{QStringLiteral("--reuid=65534"),
+                                         QStringLiteral("--regid=65534"),
+                                         QStringLiteral("--clear-groups"), process.program()} +
+                             process.arguments());
+        process.setProgram(QStringLiteral("setpriv"));
+    };
+}
+
+// Never to process 0: that would be this test's own process group.
+void sendSignal(const QProcess &process, int signalNumber)
+{
+    if (process.processId() > 0)
+        ::kill(pid_t(process.processId()), signalNumber);
+}
+
+// What the kernel says the process is waiting in.
+QByteArray waitChannel(const QProcess &process)
+{
+    QFile wchan(QStringLiteral("/proc/%1/wchan").arg(process.processId()));
+    return wchan.open(QIODevice::ReadOnly) ? wchan.readAll() : QByteArray();
+}
+
 box::Behaviour fastBox(const box::Values &values = {5234, 612, 2517, -12})
 {
     box::Behaviour behaviour;
@@ -147,15 +190,33 @@ private slots:
     void failuresAreRecordsAndTheSeriesGoesOn_data();
     void failuresAreRecordsAndTheSeriesGoesOn();
     void lostLineResumesWhenTheDeviceReturns();
+    void lateAnswerIsNeverTakenForTheNextMeasurement();
+    void lastByteOfAnAnswerStaysWithIt_data();
+    void lastByteOfAnAnswerStaysWithIt();
+    void missedBeatsAreSkipped();
     void dataLostIsAFailedMeasurement();
+    void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
+    void permissionProblemsAsAnUnprivilegedUser_data();
+    void permissionProblemsAsAnUnprivilegedUser();
     void interruptEndsTheSeriesCleanly_data();
     void interruptEndsTheSeriesCleanly();
     void readerThatGoesAwayEndsTheSeries();
+    void signalBeforeTheCountEndsWithItsStatus_data();
+    void signalBeforeTheCountEndsWithItsStatus();
+    void signalIgnoredAtStartStaysIgnored_data();
+    void signalIgnoredAtStartStaysIgnored();
+    void signalEndsAWriterThatIsHeldUp();
+    void closedStandardStreamsTakeNothingOfOurs_data();
+    void closedStandardStreamsTakeNothingOfOurs();
+    void unreachableDeviceIsTriedLessOften();
     void fractionsOfSecondsInEitherNotation_data();
     void fractionsOfSecondsInEitherNotation();
     void wrongUsage_data();
     void wrongUsage();
+    void outputThatCannotBeOpened_data();
+    void outputThatCannotBeOpened();
+    void fifoWithAReaderGetsTheRecords();
     void helpDocumentsOptionsFormatsAndStatuses();
     void listPorts();
 
@@ -274,10 +335,10 @@ void TestMeasure::failuresAreRecordsAndTheSeriesGoesOn_data()
     QTest::newRow("silent") << box::Fault::Silent << 0 << none
                             << QStringLiteral("no answer within 0.5 s") << 1;
     QTest::newRow("no marker") << box::Fault::NoMarker << 0 << none
-                               << QStringLiteral("no answer within 0.5 s") << 1;
+                               << QStringLiteral("no complete frame within 0.5 s") << 1;
     QTest::newRow("resistance not a number")
-        << box::Fault::BadValue << 0 << none << QStringLiteral("bad frame: a value is not a number (Type mismatch, 13)")
-        << 1;
+        << box::Fault::BadValue << 0 << none
+        << QStringLiteral("bad frame: a value is not a number (Type mismatch, 13)") << 1;
     QTest::newRow("line hung up mid-frame")
         << box::Fault::HangUp << 30 << none << QStringLiteral("line lost") << 1;
     // No failure: the phase angle of a resistance of 0 is undefined.
@@ -345,6 +406,93 @@ void TestMeasure::lostLineResumesWhenTheDeviceReturns()
              qPrintable(records[3]));
 }
 
+// The first answer comes after its measurement gave up, while the next one
+// waits; the box numbers its answers in R-Foot, so a record shows whose
+// answer it holds.
+void TestMeasure::lateAnswerIsNeverTakenForTheNextMeasurement()
+{
+    std::optional<box::Behaviour> late =
+        box::withFault(fastBox(), QStringLiteral("late-first=700"));
+    QVERIFY(late);
+    late->numbered = true;
+    box::SimulatedBox device(*late);
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("2"),
+             QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--timeout"),
+             QStringLiteral("0.5"), QStringLiteral("--format"), QStringLiteral("json")});
+    QCOMPARE(result.status, 1);
+    const QStringList records = lines(result.out);
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(jsonLine(records[0]).value(QStringLiteral("error")).toString(),
+             QStringLiteral("no answer within 0.5 s"));
+    QCOMPARE(jsonLine(records[1]).value(QStringLiteral("r_foot")).toDouble(), 0.2);
+    QVERIFY(!jsonLine(records[1]).contains(QStringLiteral("error")));
+}
+
+void TestMeasure::lastByteOfAnAnswerStaysWithIt_data()
+{
+    QTest::addColumn<int>("heldBackMs");
+    // An adapter passes a lone byte on when its latency timer runs out.
+    QTest::newRow("after the common latency timer") << 16;
+    QTest::newRow("after a slower adapter's") << 40;
+}
+
+// A frame is complete before the answer is: its line feed follows, and must
+// not land at the start of the next measurement's buffer.
+void TestMeasure::lastByteOfAnAnswerStaysWithIt()
+{
+    QFETCH(int, heldBackMs);
+    std::optional<box::Behaviour> tail =
+        box::withFault(fastBox(), QStringLiteral("tail-after=%1").arg(heldBackMs));
+    QVERIFY(tail);
+    box::SimulatedBox device(*tail);
+    const Run result = run({QStringLiteral("--port"), port(device), QStringLiteral("--count"),
+                            QStringLiteral("4"), QStringLiteral("--interval"), QStringLiteral("0"),
+                            QStringLiteral("--format"), QStringLiteral("csv")});
+    QVERIFY2(result.status == 0, result.err.constData());
+    const QStringList records = lines(result.out).mid(1);
+    QCOMPARE(records.size(), 4);
+    for (const QString &record : records)
+        QVERIFY2(record.endsWith(QLatin1String(",523.4,61.2,6.7,251.7,-1.2,\r")),
+                 qPrintable(record));
+}
+
+// The box goes quiet for longer than the timeouts of several beats, then
+// answers again: the beats missed meanwhile are not made up with a burst of
+// start commands.
+void TestMeasure::missedBeatsAreSkipped()
+{
+    std::optional<box::Behaviour> pausing =
+        box::withFault(fastBox(), QStringLiteral("pause=1,1500"));
+    QVERIFY(pausing);
+    box::SimulatedBox device(*pausing);
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> commands;
+    connect(&device, &box::SimulatedBox::commandReceived, &device,
+            [&commands, &clock] { commands << clock.elapsed(); });
+    const double interval = 0.2;
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("0"),
+             QStringLiteral("--interval"), QString::number(interval), QStringLiteral("--timeout"),
+             QStringLiteral("0.5"), QStringLiteral("--format"), QStringLiteral("csv")},
+            {}, [&](QProcess &process, const QByteArray &out) {
+                // Well after the box is back, and a few good records later.
+                if (out.count(",-1.2,\r\n") >= 5)
+                    sendSignal(process, SIGTERM);
+            });
+    QCOMPARE(result.status, 1);
+    // A start delayed by the quiet it waits for may come close to the next
+    // beat's; three within one interval would be beats made up.
+    for (qsizetype i = 2; i < commands.size(); ++i) {
+        QVERIFY2(commands[i] - commands[i - 2] >= qint64(interval * 1000),
+                 qPrintable(QStringLiteral("start commands at %1, %2 and %3 ms")
+                                .arg(commands[i - 2])
+                                .arg(commands[i - 1])
+                                .arg(commands[i])));
+    }
+}
+
 void TestMeasure::dataLostIsAFailedMeasurement()
 {
     // A driver's lost characters cannot be staged from outside the process:
@@ -378,14 +526,96 @@ void TestMeasure::dataLostIsAFailedMeasurement()
     QCOMPARE(jsonLine(records[1]).value(QStringLiteral("resistance")).toDouble(), 523.4);
 }
 
+void TestMeasure::portThatCannotBeOpened_data()
+{
+    QTest::addColumn<QString>("entry"); // what the test puts in the ports directory
+    QTest::addColumn<QString>("says");
+    // Port 30000: high enough that no /dev/ttyS device of this machine answers to it.
+    QTest::newRow("no such device") << QString() << QStringLiteral("/dev/ttyS29999): No such file");
+    QTest::newRow("an entry that is no link")
+        << QStringLiteral("directory") << QStringLiteral("not a link to a device: %1");
+    QTest::newRow("a port directory that loops")
+        << QStringLiteral("loop") << QStringLiteral("cannot look up %1: Too many levels");
+    QTest::newRow("a port another program holds")
+        << QStringLiteral("held") << QStringLiteral("in use by another program");
+}
+
 void TestMeasure::portThatCannotBeOpened()
 {
-    // High enough that no /dev/ttyS device of this machine answers to it.
-    const Run result = run({QStringLiteral("--port"), QStringLiteral("30000"),
+    QFETCH(QString, entry);
+    QFETCH(QString, says);
+    int number = 30000;
+    std::unique_ptr<box::SimulatedBox> device;
+    CommControl holder;
+    if (entry == QLatin1String("directory")) {
+        QVERIFY(QDir().mkpath(portdirectory::linkPath(number)));
+    } else if (entry == QLatin1String("loop")) {
+        QVERIFY(QDir().mkpath(QFileInfo(portdirectory::directory()).path()));
+        QVERIFY(QFile::link(QStringLiteral("ports"), portdirectory::directory()));
+    } else if (entry == QLatin1String("held")) {
+        device = std::make_unique<box::SimulatedBox>(fastBox());
+        number = device->port();
+        holder.setCommPort(qint16(number));
+        holder.setPortOpen(true);
+    }
+    const Run result = run({QStringLiteral("--port"), QString::number(number),
                             QStringLiteral("--format"), QStringLiteral("csv")});
+    QFile::remove(portdirectory::directory());
     QCOMPARE(result.status, 3);
     QCOMPARE(result.out, QByteArray());
-    QVERIFY2(result.err.contains("/dev/ttyS29999") && result.err.contains("No such file"),
+    QVERIFY2(
+        result.err.contains(
+            QString(says).replace(QStringLiteral("%1"), portdirectory::linkPath(number)).toUtf8()),
+        result.err.constData());
+}
+
+// Rights are what root always has: the messages for everyone else are seen by
+// running velumet-measure as nobody.
+void TestMeasure::permissionProblemsAsAnUnprivilegedUser_data()
+{
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<bool>("suggestsAGroup");
+    // A pseudo-terminal is its owner's; its group may at most write to it.
+    QTest::newRow("device only its owner may use")
+        << QString() << QStringLiteral("belongs to the user 'root' and the group '") << false;
+    QTest::newRow("device a group may use")
+        << QStringLiteral("dialout") << QStringLiteral("sudo usermod -aG dialout \"$USER\"")
+        << true;
+    QTest::newRow("ports directory it may not search")
+        << QStringLiteral("closed directory")
+        << QStringLiteral("cannot look up %1: Permission denied") << false;
+}
+
+void TestMeasure::permissionProblemsAsAnUnprivilegedUser()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QString, says);
+    QFETCH(bool, suggestsAGroup);
+    if (::geteuid() != 0)
+        QSKIP("switching to another user needs root");
+    box::SimulatedBox device(fastBox());
+    // nobody must reach the ports directory to be refused by what is in it.
+    QString config = QFileInfo(portdirectory::directory()).path();
+    for (int up = 0; up < 2; ++up, config = QFileInfo(config).path())
+        QVERIFY(QFile::setPermissions(config, QFile::permissions(config) | QFile::ExeOther));
+    const QByteArray devicePath = QFile::encodeName(device.devicePath());
+    if (setUp == QLatin1String("dialout"))
+        QVERIFY(::chown(devicePath.constData(), 0, 20) == 0 &&
+                ::chmod(devicePath.constData(), 0660) == 0);
+    if (setUp == QLatin1String("closed directory"))
+        QVERIFY(QFile::setPermissions(portdirectory::directory(), QFileDevice::ReadOwner));
+    const Run result = run({QStringLiteral("--port"), port(device)}, asNobody());
+    QFile::setPermissions(portdirectory::directory(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(result.status, 3);
+    QVERIFY2(result.err.contains(
+                 QString(says)
+                     .replace(QStringLiteral("%1"), portdirectory::linkPath(device.port()))
+                     .toUtf8()),
+             result.err.constData());
+    QCOMPARE(result.err.contains("usermod"), suggestsAGroup);
+    QVERIFY2(!result.err.contains("'root'") || !result.err.contains("usermod"),
              result.err.constData());
 }
 
@@ -407,7 +637,7 @@ void TestMeasure::interruptEndsTheSeriesCleanly()
              QStringLiteral("json")},
             {}, [&](QProcess &process, const QByteArray &out) {
                 if (!sent && out.count('\n') >= 3) {
-                    ::kill(pid_t(process.processId()), signalNumber);
+                    sendSignal(process, signalNumber);
                     sent = true;
                 }
             });
@@ -433,6 +663,190 @@ void TestMeasure::readerThatGoesAwayEndsTheSeries()
     QVERIFY2(result.err.contains("cannot write the record"), result.err.constData());
 }
 
+void TestMeasure::signalBeforeTheCountEndsWithItsStatus_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("count");
+    QTest::newRow("Ctrl-C during a single measurement") << SIGINT << 1;
+    QTest::newRow("kill during a series of three") << SIGTERM << 3;
+    QTest::newRow("hang-up during a single measurement") << SIGHUP << 1;
+}
+
+// A script must not take an interrupted run for a measurement taken.
+void TestMeasure::signalBeforeTheCountEndsWithItsStatus()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, count);
+    box::Behaviour silent = fastBox();
+    silent.fault = box::Fault::Silent;
+    box::SimulatedBox device(silent);
+    bool sent = false;
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"),
+             QString::number(count), QStringLiteral("--timeout"), QStringLiteral("10")},
+            {}, [&](QProcess &process, const QByteArray &) {
+                if (!sent && !device.received().isEmpty()) {
+                    sendSignal(process, signalNumber);
+                    sent = true;
+                }
+            });
+    QVERIFY(sent);
+    QCOMPARE(result.status, 128 + signalNumber);
+    // The measurement in flight gives no record.
+    QCOMPARE(result.out, QByteArray());
+}
+
+void TestMeasure::signalIgnoredAtStartStaysIgnored_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("nohup") << SIGHUP << QStringLiteral("HUP");
+    QTest::newRow("a background job of a script") << SIGINT << QStringLiteral("INT");
+}
+
+void TestMeasure::signalIgnoredAtStartStaysIgnored()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(QString, name);
+    box::SimulatedBox device(fastBox());
+    bool ignoredSent = false;
+    bool stopSent = false;
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("0"),
+             QStringLiteral("--interval"), QStringLiteral("0.05"), QStringLiteral("--format"),
+             QStringLiteral("json")},
+            throughShell(QStringLiteral("trap '' %1;").arg(name)),
+            [&](QProcess &process, const QByteArray &out) {
+                if (!ignoredSent && out.count('\n') >= 2) {
+                    sendSignal(process, signalNumber);
+                    ignoredSent = true;
+                }
+                // Records after the ignored signal: it did not end the series.
+                if (ignoredSent && !stopSent && out.count('\n') >= 5) {
+                    sendSignal(process, SIGTERM);
+                    stopSent = true;
+                }
+            });
+    QVERIFY(stopSent);
+    QCOMPARE(result.status, 0);
+}
+
+// A reader that opened the FIFO but never reads: the pipe fills up, and the
+// program waits in its write, away from its event loop.
+void TestMeasure::signalEndsAWriterThatIsHeldUp()
+{
+    box::SimulatedBox device(fastBox());
+    const QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    ::fcntl(reader, F_SETPIPE_SZ, 4096); // full after a few records
+    bool sent = false;
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("0"),
+             QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--format"),
+             QStringLiteral("csv"), QStringLiteral("--output"), QFile::decodeName(fifo)},
+            {}, [&](QProcess &process, const QByteArray &) {
+                if (!sent && waitChannel(process).contains("pipe_write")) {
+                    sendSignal(process, SIGTERM);
+                    sent = true;
+                }
+            });
+    QVERIFY(sent);
+    // Ended, by the rule of a series that runs until stopped: the record it
+    // could not write is a failure.
+    QCOMPARE(result.status, 1);
+    QByteArray written;
+    char bytes[4096];
+    ssize_t count = 0;
+    while ((count = ::read(reader, bytes, sizeof bytes)) > 0)
+        written.append(bytes, count);
+    ::close(reader);
+    QVERIFY(written.startsWith(recordformat::csvHeader()));
+    QVERIFY2(written.endsWith("\r\n"), written.right(80).constData());
+    for (const QByteArray &row : written.split('\n').mid(1, written.count('\n') - 1))
+        QVERIFY2(row.endsWith(",523.4,61.2,6.7,251.7,-1.2,\r"), row.constData());
+}
+
+void TestMeasure::closedStandardStreamsTakeNothingOfOurs_data()
+{
+    QTest::addColumn<QString>("closing");
+    QTest::addColumn<bool>("toFile");
+    QTest::addColumn<int>("status");
+    // Records to a closed standard output: lost, but nowhere else.
+    QTest::newRow("standard output") << QStringLiteral(">&-") << false << 0;
+    // The log is the first file opened: it would get the number of standard
+    // error, and the messages of a silent box with it.
+    QTest::newRow("standard output and error, records to a file")
+        << QStringLiteral(">&- 2>&-") << true << 1;
+}
+
+// A number left free at start goes to the next file opened: the log, the
+// port, its lock file. None may get what was meant for the closed stream.
+void TestMeasure::closedStandardStreamsTakeNothingOfOurs()
+{
+    QFETCH(QString, closing);
+    QFETCH(bool, toFile);
+    QFETCH(int, status);
+    box::Behaviour behaviour = fastBox();
+    if (toFile)
+        behaviour.fault = box::Fault::Silent;
+    box::SimulatedBox device(behaviour);
+    const QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("log.json"));
+    QStringList arguments{QStringLiteral("--port"),     port(device),
+                          QStringLiteral("--count"),    QStringLiteral("2"),
+                          QStringLiteral("--interval"), QStringLiteral("0"),
+                          QStringLiteral("--timeout"),  QStringLiteral("0.3"),
+                          QStringLiteral("--format"),   QStringLiteral("json")};
+    if (toFile)
+        arguments << QStringLiteral("--output") << log;
+    const Run result = run(arguments, throughShell(closing));
+    QCOMPARE(result.status, status);
+    QCOMPARE(device.received(), QByteArray("B593817").repeated(2));
+    if (!toFile)
+        return;
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList records = lines(file.readAll());
+    QCOMPARE(records.size(), 2);
+    for (const QString &line : records)
+        QVERIFY2(!jsonLine(line).isEmpty(), qPrintable(line));
+}
+
+// With the device gone, a series with no interval would otherwise try to open
+// it as fast as the opens fail, and fill the log with failures.
+void TestMeasure::unreachableDeviceIsTriedLessOften()
+{
+    box::Behaviour hangsUp = fastBox();
+    hangsUp.fault = box::Fault::HangUp;
+    hangsUp.hangUpAfter = 69;
+    // A number no built-in port answers to, once the box's link is gone.
+    box::SimulatedBox device(hangsUp, 30000);
+    QElapsedTimer sinceGone;
+    bool stopped = false;
+    const Run result = run({QStringLiteral("--port"), port(device), QStringLiteral("--count"),
+                            QStringLiteral("0"), QStringLiteral("--interval"), QStringLiteral("0"),
+                            QStringLiteral("--format"), QStringLiteral("csv")},
+                           {}, [&](QProcess &process, const QByteArray &) {
+                               if (device.isHungUp() && !sinceGone.isValid())
+                                   sinceGone.start();
+                               if (!stopped && sinceGone.isValid() && sinceGone.hasExpired(3000)) {
+                                   sendSignal(process, SIGTERM);
+                                   stopped = true;
+                               }
+                           });
+    QCOMPARE(result.status, 1);
+    const QStringList records = lines(result.out).mid(1);
+    QVERIFY2(records.size() >= 3 && records.size() <= 8, qPrintable(records.join(u'\n')));
+    QVERIFY(records.first().endsWith(QLatin1String(",523.4,61.2,6.7,251.7,-1.2,\r")));
+    for (const QString &record : records.mid(1))
+        QVERIFY2(record.contains(QLatin1String("cannot open port")) ||
+                     record.endsWith(QLatin1String(",line lost\r")),
+                 qPrintable(record));
+}
+
 void TestMeasure::fractionsOfSecondsInEitherNotation_data()
 {
     QTest::addColumn<QLocale>("locale");
@@ -447,6 +861,12 @@ void TestMeasure::fractionsOfSecondsInEitherNotation_data()
     QTest::newRow("a day") << en << QStringLiteral("86400") << 86400.0;
     QTest::newRow("beyond a day") << en << QStringLiteral("86401") << 0.0;
     QTest::newRow("not a number") << en << QStringLiteral("soon") << 0.0;
+    // "1,000" is one second to a German and a thousand to an American: neither
+    // may get what the other meant.
+    QTest::newRow("digit grouping in an english locale") << en << QStringLiteral("1,000") << 0.0;
+    QTest::newRow("comma as decimal separator in a german locale")
+        << de << QStringLiteral("1,000") << 1.0;
+    QTest::newRow("exponent") << en << QStringLiteral("1e-300") << 0.0;
 }
 
 void TestMeasure::fractionsOfSecondsInEitherNotation()
@@ -474,35 +894,98 @@ void TestMeasure::fractionsOfSecondsInEitherNotation()
 void TestMeasure::wrongUsage_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says"); // besides the hint at --help
     const QString p = QStringLiteral("--port");
-    QTest::newRow("no port") << QStringList();
-    QTest::newRow("unknown option") << QStringList{p, QStringLiteral("3"), QStringLiteral("--x")};
-    QTest::newRow("port not a number") << QStringList{p, QStringLiteral("COM3")};
-    QTest::newRow("port 0") << QStringList{p, QStringLiteral("0")};
-    QTest::newRow("port beyond 16 bits") << QStringList{p, QStringLiteral("40000")};
+    QTest::newRow("no port") << QStringList() << QString();
+    QTest::newRow("unknown option")
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--x")} << QString();
+    QTest::newRow("port not a number") << QStringList{p, QStringLiteral("COM3")} << QString();
+    QTest::newRow("port 0") << QStringList{p, QStringLiteral("0")} << QString();
+    QTest::newRow("port beyond 16 bits") << QStringList{p, QStringLiteral("40000")} << QString();
     QTest::newRow("negative count")
-        << QStringList{p, QStringLiteral("3"), QStringLiteral("--count"), QStringLiteral("-1")};
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--count"), QStringLiteral("-1")}
+        << QString();
     QTest::newRow("interval not a number")
-        << QStringList{p, QStringLiteral("3"), QStringLiteral("--interval"), QStringLiteral("x")};
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--interval"), QStringLiteral("x")}
+        << QString();
     QTest::newRow("timeout 0") << QStringList{p, QStringLiteral("3"), QStringLiteral("--timeout"),
-                                              QStringLiteral("0")};
+                                              QStringLiteral("0")}
+                               << QString();
     QTest::newRow("unknown format")
-        << QStringList{p, QStringLiteral("3"), QStringLiteral("--format"), QStringLiteral("xml")};
-    QTest::newRow("stray argument") << QStringList{p, QStringLiteral("3"), QStringLiteral("9")};
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--format"), QStringLiteral("xml")}
+        << QString();
+    QTest::newRow("stray argument")
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("9")} << QString();
     QTest::newRow("list-ports with a port")
-        << QStringList{QStringLiteral("--list-ports"), p, QStringLiteral("3")};
-    QTest::newRow("output into a missing directory")
-        << QStringList{p, QStringLiteral("3"), QStringLiteral("--output"),
-                       QStringLiteral("/nonexistent/dir/log.csv")};
+        << QStringList{QStringLiteral("--list-ports"), p, QStringLiteral("3")} << QString();
+    QTest::newRow("timeout shorter than an answer")
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--timeout"), QStringLiteral("0.05")}
+        << QStringLiteral("from 0.1");
 }
 
 void TestMeasure::wrongUsage()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
     const Run result = run(arguments);
     QCOMPARE(result.status, 2);
     QCOMPARE(result.out, QByteArray());
     QVERIFY2(result.err.startsWith("velumet-measure: "), result.err.constData());
+    QVERIFY2(result.err.contains("Try 'velumet-measure --help'"), result.err.constData());
+    QVERIFY2(result.err.contains(says.toUtf8()), result.err.constData());
+}
+
+void TestMeasure::outputThatCannotBeOpened_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing directory") << QStringLiteral("/nonexistent/dir/log.csv")
+                                       << QStringLiteral("No such file or directory");
+    QTest::newRow("FIFO nobody reads") << QStringLiteral("fifo") << QStringLiteral("FIFO");
+}
+
+// Status 2 like wrong usage, since nothing was measured, but the command
+// line was right: no hint at --help, and the system's reason.
+void TestMeasure::outputThatCannotBeOpened()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, reason);
+    const QTemporaryDir dir;
+    const QString path = QDir(dir.path()).absoluteFilePath(output);
+    if (output == QLatin1String("fifo"))
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    const Run result =
+        run({QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--output"), path});
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.startsWith("velumet-measure: cannot write to " + QFile::encodeName(path)),
+             result.err.constData());
+    QVERIFY2(result.err.contains(reason.toUtf8()), result.err.constData());
+    QVERIFY2(!result.err.contains("--help"), result.err.constData());
+}
+
+// Opened without a seek or a warning about one: a FIFO has no end to seek to.
+void TestMeasure::fifoWithAReaderGetsTheRecords()
+{
+    box::SimulatedBox device(fastBox());
+    const QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    const Run result =
+        run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("2"),
+             QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--format"),
+             QStringLiteral("csv"), QStringLiteral("--output"), QFile::decodeName(fifo)});
+    QByteArray written(4096, '\0');
+    const ssize_t count = ::read(reader, written.data(), size_t(written.size()));
+    ::close(reader);
+    written.resize(qMax<ssize_t>(0, count));
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err, QByteArray());
+    const QList<QByteArray> rows = written.split('\n');
+    QCOMPARE(rows.size(), 4); // the header, two records, nothing after the last line end
+    QCOMPARE(rows[0] + '\n', recordformat::csvHeader());
+    QVERIFY(rows[2].endsWith(",523.4,61.2,6.7,251.7,-1.2,\r"));
 }
 
 void TestMeasure::helpDocumentsOptionsFormatsAndStatuses()
@@ -529,7 +1012,8 @@ void TestMeasure::listPorts()
     QVERIFY2(rows.contains(missing), qPrintable(rows.join(u'\n')));
     // An entry that is no link blocks its number and leads nowhere.
     const QString blocked = QStringLiteral("30001\t") + portdirectory::linkPath(30001) +
-                            QStringLiteral("\t(device missing)");
+                            QStringLiteral("\t(not a link to a device: ") +
+                            portdirectory::linkPath(30001) + u')';
     QVERIFY2(rows.contains(blocked), qPrintable(rows.join(u'\n')));
     QVERIFY(rows.indexOf(present) < rows.indexOf(missing));
 }

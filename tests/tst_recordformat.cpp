@@ -47,6 +47,8 @@ private slots:
     void jsonReadsBack();
     void isoTimeCarriesTheOffset_data();
     void isoTimeCarriesTheOffset();
+    void badFrameSaysWhatWentWrong_data();
+    void badFrameSaysWhatWentWrong();
 };
 
 void TestRecordFormat::lines_data()
@@ -136,6 +138,35 @@ void TestRecordFormat::isoTimeCarriesTheOffset()
     QFETCH(QDateTime, time);
     QFETCH(QString, iso);
     QCOMPARE(recordformat::isoTime(time), iso);
+}
+
+void TestRecordFormat::badFrameSaysWhatWentWrong_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a value that is no number")
+        << 13 << QStringLiteral("bad frame: a value is not a number (Type mismatch, 13)");
+    QTest::newRow("a character below its shift, or a value beyond 16 bits")
+        << 6 << QStringLiteral("bad frame: the frame is malformed (Overflow, 6)");
+    QTest::newRow("anything else")
+        << 5
+        << QStringLiteral("bad frame: the frame cannot be read (Invalid procedure call or "
+                          "argument, 5)");
+}
+
+void TestRecordFormat::badFrameSaysWhatWentWrong()
+{
+    QFETCH(int, number);
+    QFETCH(QString, error);
+    const Failure failure = number == 13  ? Failure::typeMismatch()
+                            : number == 6 ? Failure::overflow()
+                                          : Failure::invalidCall();
+    Measurement partial = measurement(Measurement::Reactance);
+    partial.failure = failure;
+    const Record record = recordformat::fromMeasurement(noon, 3, partial);
+    QCOMPARE(record.error, error);
+    QCOMPARE(record.measurement.numbers[Measurement::Resistance], std::optional<double>(52.3));
+    QCOMPARE(recordformat::fromMeasurement(noon, 3, measurement()).error, QString());
 }
 
 QTEST_GUILESS_MAIN(TestRecordFormat)

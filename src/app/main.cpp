@@ -1,4 +1,5 @@
 #include "common/commandline.h"
+#include "common/standardstreams.h"
 #include "common/version.h"
 #include "ui/form1.h"
 
@@ -7,6 +8,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Else the connection to the display could take a closed standard
+    // error's number, and Qt's warnings would go down it.
+    standardstreams::openClosedOnNullDevice();
     // QApplication first: it takes Qt's own options (-platform and the like)
     // out of the arguments before ours are looked at.
     QApplication app(argc, argv);

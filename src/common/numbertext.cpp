@@ -57,11 +57,16 @@ qint16 toInt16(QStringView text)
 
 double toDouble(QStringView text)
 {
+    return toDouble(text, QLocale().decimalPoint());
+}
+
+double toDouble(QStringView text, QStringView decimalPoint)
+{
     // std::from_chars rather than QLocale or strtod: it ignores the process
     // locale and costs little, which matters as every evaluation of a frame
     // runs it seven times (three key pairs, four values).
     std::string c;
-    if (!toCNotation(text.trimmed(), QLocale().decimalPoint(), c))
+    if (!toCNotation(text.trimmed(), decimalPoint, c))
         throw Failure::typeMismatch();
     double value = 0.0;
     const std::from_chars_result result = std::from_chars(c.data(), c.data() + c.size(), value);

@@ -16,6 +16,9 @@ qint16 toInt16(QStringView text);
 
 // Locale-aware inverse of formatGeneral(). Throws Failure 13.
 double toDouble(QStringView text);
+// The same with a given separator: [sign] digits [separator digits], blanks
+// around it allowed, never digit grouping or an exponent.
+double toDouble(QStringView text, QStringView decimalPoint);
 
 // General decimal form: up to 15 significant digits, no trailing zeros,
 // no digit grouping, "0" never shown as "-0".

@@ -1,26 +1,37 @@
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
 
-#include <initializer_list>
+#include <functional>
+#include <memory>
 
-// Turns the given signals (Ctrl-C, kill) into a normal quit of the event loop,
-// so that everything is torn down as on any other exit: ports closed, output
-// complete, links removed. The signals are blocked and read from a descriptor instead of
-// interrupting the program. Construct it before any thread is started.
-// Throws std::system_error when the signals cannot be taken over.
+// Ends the program in order when it is asked to stop (Ctrl-C, kill, a hang-up
+// of its terminal): the event loop quits, so everything is torn down as on
+// any other exit: ports closed, records complete, links removed. A signal
+// that was ignored when the program started (nohup, a shell's background job)
+// stays ignored, as in every other tool.
+//
+// A program that does not get back to its event loop within a second, for
+// it hangs in a write that a stalled disk or a reader that never reads holds
+// up, ends at once with statusIfStuck(signal) instead: a stop request is
+// never left waiting. Nothing of a record is written after that: the write
+// in progress either finishes or never starts.
+//
+// Construct it before any thread is started and before the event loop runs;
+// destroy it after the event loop has returned. Throws std::system_error when
+// the signals cannot be taken over.
 class QuitOnSignals : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit QuitOnSignals(std::initializer_list<int> signalNumbers, QObject *parent = nullptr);
+    explicit QuitOnSignals(std::function<int(int signal)> statusIfStuck, QObject *parent = nullptr);
     ~QuitOnSignals() override;
 
-private:
-    void onSignal();
+    // The signal that asked the program to stop; 0 while none has.
+    int received() const;
 
-    int m_descriptor = -1;
-    QSocketNotifier *m_notifier = nullptr;
+private:
+    struct Watch;
+    std::unique_ptr<Watch> m_watch;
 };

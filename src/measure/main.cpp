@@ -1,5 +1,6 @@
 #include "common/commandline.h"
 #include "common/quitonsignals.h"
+#include "common/standardstreams.h"
 #include "common/version.h"
 #include "measure/exitstatus.h"
 #include "measure/options.h"
@@ -10,18 +11,16 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <csignal>
 #include <system_error>
 
 int main(int argc, char *argv[])
 {
+    standardstreams::openClosedOnNullDevice();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velumet-measure"));
     QCoreApplication::setApplicationVersion(velumet::version);
     QTextStream err(stderr);
-    // A reader that goes away (| head) ends the series with a message and
-    // status 1, like any other place the records cannot go.
-    std::signal(SIGPIPE, SIG_IGN);
+    standardstreams::letWritesFail();
 
     const std::variant<Options, int> parsed = parseOptions(QCoreApplication::arguments());
     if (const int *status = std::get_if<int>(&parsed))
@@ -32,19 +31,29 @@ int main(int argc, char *argv[])
 
     RecordSink sink(options.format);
     if (!sink.open(options.output)) {
-        return commandline::usageError(QStringLiteral("velumet-measure"),
-                                       QStringLiteral("cannot write to ") + options.output +
-                                           QStringLiteral(": ") + sink.errorString());
+        // Wrong usage by its status, but no hint at --help: the command line
+        // was right, the file is not.
+        err << "velumet-measure: cannot write to " << options.output << ": " << sink.errorString()
+            << "\n";
+        return commandline::exitBadUsage;
     }
     try {
-        // Ctrl-C and kill end the series like its last measurement would:
-        // the port closes and every finished record stays complete.
-        const QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
+        // A series stopped before its count gives the status a shell gives a
+        // program a signal ended; one meant to run until stopped ends by the
+        // rule of its records, for stopping it is how it ends.
+        const bool untilStopped = options.count == 0;
+        const auto stoppedStatus = [untilStopped](int signal) {
+            return untilStopped ? exitstatus::measurementFailed : 128 + signal;
+        };
+        const QuitOnSignals quitOnSignals(stoppedStatus);
         Series series(options, sink);
         QObject::connect(&series, &Series::finished, &app, &QCoreApplication::quit);
         if (!series.begin())
             return exitstatus::portUnavailable;
         QCoreApplication::exec();
+        const int signal = quitOnSignals.received();
+        if (signal != 0 && !untilStopped && !series.isComplete())
+            return 128 + signal;
         return series.status();
     } catch (const std::system_error &error) {
         err << "velumet-measure: " << error.what() << "\n";

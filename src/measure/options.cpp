@@ -1,11 +1,12 @@
 #include "measure/options.h"
 
 #include "common/commandline.h"
+#include "common/failure.h"
+#include "common/numbertext.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
 
-#include <cmath>
 #include <optional>
 
 namespace {
@@ -13,6 +14,9 @@ namespace {
 // A day: longer waits belong to a scheduler, and the event loop's timers
 // count milliseconds in an int.
 constexpr double maxSeconds = 86400;
+// A whole answer takes 0.07 s on a 9600-baud line; a shorter wait could
+// never be met.
+constexpr double minTimeoutSeconds = 0.1;
 
 QString description()
 {
@@ -23,7 +27,15 @@ QString description()
         "\n"
         "Port N is the device the link comN in ~/.config/velumet-display/ports/ points to,\n"
         "else /dev/ttyS<N-1>, the same as in the Velumet Display window. The port stays open for\n"
-        "the whole series; Ctrl-C ends a series cleanly after the last finished record.\n"
+        "the whole series.\n"
+        "\n"
+        "Measurements start on the beats of the interval, counted from the first. One that\n"
+        "overruns its beat (a slow answer, a timeout) is followed at the next beat still ahead:\n"
+        "missed beats are skipped, never made up. Before each start command the line must be\n"
+        "quiet for 0.05 s, and for the timeout after a failed measurement, so that a late answer\n"
+        "is never taken for the next one's; a line that does not fall quiet fails that\n"
+        "measurement. A device that cannot be opened is tried again after a growing pause, up\n"
+        "to 5 s or the interval, whichever is longer.\n"
         "\n"
         "Formats:\n"
         "  text  for people: the window's captions, the locale's decimal separator\n"
@@ -32,15 +44,28 @@ QString description()
         "  json  JSON Lines: one object a line with the same keys; \"error\" only when the\n"
         "        measurement failed; a value the measurement could not give is null\n"
         "csv and json write '.' as the decimal separator in every locale, and the time as\n"
-        "ISO 8601 with milliseconds and the UTC offset. A resistance of 0 is no failure: its\n"
-        "phase angle is missing.\n"
+        "ISO 8601 with milliseconds and the UTC offset of the local time zone (TZ sets it). A\n"
+        "resistance of 0 is no failure: its phase angle is missing. Seconds on the command line\n"
+        "take '.' or the locale's decimal separator (0.5 or, in German, 0,5), never grouping.\n"
+        "\n"
+        "Each record is on the disk (or handed to the reader) before the next measurement\n"
+        "starts; a record that cannot be written whole is not written at all, and ends the\n"
+        "series. Several runs may append to one file: each record goes in whole, under the\n"
+        "file's lock. A FIFO as FILE needs its reader running first.\n"
+        "\n"
+        "Ctrl-C, kill (SIGTERM) and a hang-up (SIGHUP) end a series after its last finished\n"
+        "record; the measurement in flight gives none. A signal ignored when the program\n"
+        "started (nohup) stays ignored.\n"
         "\n"
         "Exit status:\n"
-        "  0  every measurement gave a record without error\n"
-        "  1  at least one measurement failed (no answer in time, a bad frame, data lost,\n"
-        "     the line lost); each failure is a record with an error, and the series goes on\n"
-        "  2  wrong usage\n"
-        "  3  the port could not be opened at the start\n"
+        "  0    every measurement gave a record without error\n"
+        "  1    at least one measurement failed (no answer in time, a bad frame, data lost,\n"
+        "       the line lost); each failure is a record with an error, and the series goes on;\n"
+        "       or a record could not be written\n"
+        "  2    wrong usage, or an --output FILE that cannot be opened\n"
+        "  3    the port could not be opened at the start\n"
+        "  128+N  a signal N ended the series before its --count was reached (130 for Ctrl-C);\n"
+        "       a --count 0 series ends with 0 or 1 by its records\n"
         "\n"
         "Examples:\n"
         "  velumet-measure --port 3 --format json\n"
@@ -51,17 +76,20 @@ QString description()
         "        the port numbers that lead to a serial device");
 }
 
-// A number of seconds; the C locale's "0.5" works everywhere, the user's
-// own "0,5" too.
+// A number of seconds, written with a point in every locale or with the
+// locale's own decimal separator ("0,5" in German). Digit grouping is
+// refused: "1,000" would be a thousand seconds to one reader and one second
+// to another.
 std::optional<double> seconds(const QString &text)
 {
-    bool ok = false;
-    double value = QLocale::c().toDouble(text, &ok);
-    if (!ok)
-        value = QLocale().toDouble(text, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    const QString separators[] = {QStringLiteral("."), QLocale().decimalPoint()};
+    for (const QString &separator : separators) {
+        try {
+            return numbertext::toDouble(text, separator);
+        } catch (const Failure &) {
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<int> wholeNumber(const QString &text)
@@ -94,7 +122,8 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
         QStringLiteral("SECONDS"));
     const QCommandLineOption timeout(
         QStringLiteral("timeout"),
-        QStringLiteral("Wait up to SECONDS for each answer (default 2; fractions allowed)."),
+        QStringLiteral("Wait up to SECONDS for each answer (default 2; fractions allowed; at "
+                       "least 0.1)."),
         QStringLiteral("SECONDS"));
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("Write records as text, csv or json "
@@ -149,10 +178,10 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
     }
     if (parser.isSet(timeout)) {
         const std::optional<double> s = seconds(parser.value(timeout));
-        if (!s || *s <= 0 || *s > maxSeconds)
-            return usageError(
-                QStringLiteral("--timeout takes seconds, more than 0 and at most 86400, not '%1'")
-                    .arg(parser.value(timeout)));
+        if (!s || *s < minTimeoutSeconds || *s > maxSeconds)
+            return usageError(QStringLiteral("--timeout takes seconds from 0.1 (an answer takes "
+                                             "0.07 s on the line) to 86400, not '%1'")
+                                  .arg(parser.value(timeout)));
         options.timeoutSeconds = *s;
     }
     if (parser.isSet(format)) {

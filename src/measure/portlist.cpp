@@ -11,9 +11,12 @@ int printPortList()
 {
     QTextStream out(stdout);
     QStringList unnumbered;
-    for (const portlisting::Entry &entry : portlisting::listPorts()) {
+    const std::vector<portlisting::Entry> entries = portlisting::listPorts();
+    for (const portlisting::Entry &entry : entries) {
         QStringList known;
-        if (!entry.present)
+        if (!entry.problem.isEmpty())
+            known << u'(' + entry.problem + u')';
+        else if (!entry.present)
             known << QStringLiteral("(device missing)");
         for (const QString &fact : {entry.description, entry.manufacturer})
             if (!fact.isEmpty())
@@ -30,8 +33,8 @@ int printPortList()
         QTextStream(stderr) << "velumet-measure: to give a device marked '-' a port number N, "
                                "link it, for instance:\n"
                             << "  mkdir -p " << portdirectory::directory() << "\n"
-                            << "  ln -s " << unnumbered.first() << ' ' << portdirectory::linkPath(3)
-                            << "\n";
+                            << "  ln -s " << unnumbered.first() << ' '
+                            << portdirectory::linkPath(portlisting::freePort(entries)) << "\n";
     }
     return exitstatus::ok;
 }

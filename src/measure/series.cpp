@@ -4,13 +4,25 @@
 #include "measure/exitstatus.h"
 #include "serial/commcontrol.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
-#include <unistd.h>
 
 namespace {
+
+// The quiet an answer must be followed by before the next start command. An
+// answer's last byte follows its frame by a character time (about 1 ms at
+// 9600 baud), but a USB serial adapter holds received bytes back until its
+// latency timer runs out: 16 ms by default on the common FTDI chips, and
+// some adapters wait longer. Three such timers are a margin that costs a lab
+// nothing at the intervals it measures at.
+constexpr qint64 quietGuardMs = 50;
+
+// A device that cannot be opened is tried again later each time, up to this
+// (or the interval, whichever is longer), rather than as fast as the opens fail.
+constexpr qint64 firstRetryMs = 250;
+constexpr qint64 retryLimitMs = 5000;
 
 void message(const QString &text)
 {
@@ -22,23 +34,9 @@ qint64 milliseconds(double seconds)
     return std::llround(seconds * 1000.0);
 }
 
-// How to get past "permission denied" on a serial device: its group, which
-// the user is not in yet.
-QString permissionHint(const QString &device)
+QString secondsText(qint64 ms)
 {
-    const QFileInfo info(device);
-    const uint group = info.groupId();
-    if (group == uint(-2) || ::getegid() == group)
-        return QString();
-    QList<gid_t> groups(qMax(0, ::getgroups(0, nullptr)));
-    groups.resize(qMax(0, ::getgroups(int(groups.size()), groups.data())));
-    if (groups.contains(group))
-        return QString();
-    const QString name = info.group();
-    return QStringLiteral("\n  %1 belongs to the group '%2'. To use it, join that group:\n"
-                          "    sudo usermod -aG %2 \"$USER\"\n"
-                          "  then log out and in again.")
-        .arg(device, name);
+    return QString::number(double(ms) / 1000.0);
 }
 
 } // namespace
@@ -46,17 +44,26 @@ QString permissionHint(const QString &device)
 Series::Series(const Options &options, RecordSink &sink, QObject *parent)
     : QObject(parent), m_options(options), m_sink(sink)
 {
-    m_timeout.setSingleShot(true);
-    m_timeout.setTimerType(Qt::PreciseTimer);
-    m_nextStart.setSingleShot(true);
-    m_nextStart.setTimerType(Qt::PreciseTimer);
+    for (QTimer *timer : {&m_timeout, &m_nextStart, &m_quietCheck}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     connect(&m_timeout, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("no answer within %1 s").arg(m_options.timeoutSeconds));
+        // Something came, but never a frame: a box on the wrong speed, a
+        // different device, noise. Worth telling apart from silence.
+        const QString what = m_conversation.buffer().length() == 0
+                                 ? QStringLiteral("no answer")
+                                 : QStringLiteral("no complete frame");
+        fail(QStringLiteral("%1 within %2 s").arg(what, QString::number(m_options.timeoutSeconds)));
     });
     connect(&m_nextStart, &QTimer::timeout, this, &Series::measure);
+    connect(&m_quietCheck, &QTimer::timeout, this, &Series::awaitQuiet);
     connect(&m_conversation, &Conversation::bufferChanged, this, &Series::onBufferChanged);
-    connect(&m_conversation, &Conversation::dataLost, this,
-            [this] { fail(QStringLiteral("data lost")); });
+    connect(&m_conversation, &Conversation::dataLost, this, [this] {
+        // Losses while waiting for quiet concern what is about to be dropped.
+        if (m_phase == Phase::Measuring)
+            fail(QStringLiteral("data lost"));
+    });
     connect(&m_conversation, &Conversation::lineLost, this,
             [this] { fail(QStringLiteral("line lost")); });
 }
@@ -68,20 +75,20 @@ bool Series::begin()
         m_conversation.start(port);
     } catch (const Failure &failure) {
         const CommControl &comm = m_conversation.comm();
-        if (failure.number() != 8002 || comm.device().isEmpty()) {
+        if (comm.openError().isEmpty()) {
             message(QStringLiteral("cannot open port %1: %2").arg(port, failure.description()));
             return false;
         }
         QString text = QStringLiteral("cannot open port %1 (%2): %3")
                            .arg(port, comm.device(), comm.openError());
-        if (comm.openPermissionDenied())
-            text += permissionHint(comm.device());
+        if (!comm.openHint().isEmpty())
+            text += u'\n' + comm.openHint();
         message(text);
         return false;
     }
     m_clock.start();
     m_started = 1;
-    m_measuring = true;
+    m_phase = Phase::Measuring;
     m_timeout.start(milliseconds(m_options.timeoutSeconds));
     return true;
 }
@@ -91,62 +98,124 @@ int Series::status() const
     return m_failed > 0 || m_sinkBroken ? exitstatus::measurementFailed : exitstatus::ok;
 }
 
+bool Series::isComplete() const
+{
+    return m_options.count != 0 && m_recorded >= m_options.count;
+}
+
 void Series::measure()
 {
     ++m_started;
-    m_measuring = true;
-    m_timeout.start(milliseconds(m_options.timeoutSeconds));
+    if (m_conversation.isOpen()) {
+        // After a failure the answer to the command given up on may still
+        // come; it must have come and gone before the next command goes out.
+        m_quietNeededMs = m_lastFailed ? milliseconds(m_options.timeoutSeconds) : quietGuardMs;
+        m_quietDeadline.setRemainingTime(m_quietNeededMs + milliseconds(m_options.timeoutSeconds));
+        m_phase = Phase::Settling;
+        awaitQuiet();
+        return;
+    }
+    // A fresh open drops whatever was waiting: nothing of ours is in flight.
+    m_phase = Phase::Measuring;
     try {
-        if (m_conversation.isOpen())
-            m_conversation.startAgain();
-        else
-            m_conversation.start(QString::number(m_options.port));
+        m_conversation.start(QString::number(m_options.port));
     } catch (const Failure &failure) {
+        ++m_unreachable;
         const CommControl &comm = m_conversation.comm();
         fail(QStringLiteral("cannot open port: ") +
              (comm.openError().isEmpty() ? failure.description() : comm.openError()));
+        return;
     }
+    m_unreachable = 0;
+    m_timeout.start(milliseconds(m_options.timeoutSeconds));
+}
+
+void Series::awaitQuiet()
+{
+    if (m_phase != Phase::Settling)
+        return;
+    const qint64 quiet = m_conversation.quietMs();
+    if (quiet >= m_quietNeededMs) {
+        send();
+        return;
+    }
+    if (m_quietDeadline.hasExpired()) {
+        fail(QStringLiteral("the line did not fall quiet for %1 s within %2 s; no start command "
+                            "was sent")
+                 .arg(secondsText(m_quietNeededMs),
+                      secondsText(m_quietNeededMs + milliseconds(m_options.timeoutSeconds))));
+        return;
+    }
+    m_quietCheck.start(int(
+        std::min(m_quietNeededMs - quiet, std::max<qint64>(0, m_quietDeadline.remainingTime()))));
+}
+
+void Series::send()
+{
+    m_phase = Phase::Measuring;
+    m_conversation.startAgain();
+    m_timeout.start(milliseconds(m_options.timeoutSeconds));
 }
 
 void Series::onBufferChanged()
 {
+    if (m_phase == Phase::Settling) {
+        // Whatever came answers an earlier command: the quiet starts over.
+        awaitQuiet();
+        return;
+    }
     const std::optional<Measurement> &measurement = m_conversation.measurement();
-    if (!m_measuring || !measurement)
+    if (m_phase != Phase::Measuring || !measurement)
         return;
     if (measurement->failure) {
         fail(recordformat::badFrame(*measurement->failure), measurement);
         return;
     }
+    m_lastFailed = false;
     finishMeasurement(
         recordformat::fromMeasurement(QDateTime::currentDateTime(), m_options.port, *measurement));
 }
 
 void Series::fail(const QString &error, std::optional<Measurement> measurement)
 {
-    if (!m_measuring)
+    if (m_phase == Phase::Waiting)
         return;
     message(QStringLiteral("port %1: %2").arg(QString::number(m_options.port), error));
     ++m_failed;
+    m_lastFailed = true;
+    m_conversation.restartQuiet();
     finishMeasurement(
         {QDateTime::currentDateTime(), m_options.port, measurement.value_or(Measurement()), error});
 }
 
-void Series::finishMeasurement(Record record)
+void Series::finishMeasurement(const Record &record)
 {
-    m_measuring = false;
+    m_phase = Phase::Waiting;
     m_timeout.stop();
+    m_quietCheck.stop();
     if (!m_sink.write(record)) {
         message(QStringLiteral("cannot write the record: ") + m_sink.errorString());
         m_sinkBroken = true;
         emit finished();
         return;
     }
-    if (m_options.count != 0 && m_started >= m_options.count) {
+    ++m_recorded;
+    if (isComplete()) {
         emit finished();
         return;
     }
-    // Measurements keep to the interval's beat from the first one; one that
-    // ran late is followed at once.
-    const qint64 due = milliseconds(m_options.intervalSeconds) * m_started;
-    m_nextStart.start(int(qMax<qint64>(0, due - m_clock.elapsed())));
+    scheduleNext();
+}
+
+void Series::scheduleNext()
+{
+    const qint64 interval = milliseconds(m_options.intervalSeconds);
+    qint64 earliest = m_clock.elapsed();
+    if (m_unreachable > 0) {
+        const qint64 limit = std::max(interval, retryLimitMs);
+        earliest += std::min(limit, firstRetryMs << std::min(m_unreachable - 1, 16));
+    }
+    // A beat that passed while a measurement overran is skipped, not made up.
+    const qint64 due = interval == 0 ? earliest : (earliest + interval - 1) / interval * interval;
+    m_nextStart.start(int(due - m_clock.elapsed()));
 }

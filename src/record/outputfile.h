@@ -51,8 +51,9 @@ private:
     bool fail();
     void close();
 
-    // Descriptors (POSIX) or handles (Windows); -1: none.
+    // A descriptor (POSIX) or a handle (Windows); -1: none.
     qintptr m_handle = -1;
+    // POSIX reads the last byte through a descriptor of its own.
     qintptr m_reader = -1;
     bool m_owned = false;
     bool m_regular = false;

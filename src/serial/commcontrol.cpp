@@ -1,6 +1,7 @@
 #include "serial/commcontrol.h"
 
 #include "common/failure.h"
+#include "serial/openfailure.h"
 #include "serial/portdirectory.h"
 
 CommControl::CommControl(QObject *parent) : QObject(parent)
@@ -68,19 +69,19 @@ void CommControl::setPortOpen(bool open)
     if (m_open)
         throw Failure::portAlreadyOpen();
     // What is said about a failed open concerns this attempt alone.
-    m_openError.clear();
-    m_openPermissionDenied = false;
-    m_device = portdirectory::deviceForPort(m_commPort);
-    if (m_device.isEmpty()) {
-        m_openError =
-            QStringLiteral("not a link to a device: ") + portdirectory::linkPath(m_commPort);
+    m_openHint.clear();
+    const portdirectory::Destination destination = portdirectory::deviceForPort(m_commPort);
+    m_device = destination.device;
+    m_openError = destination.problem;
+    if (!m_openError.isEmpty())
         throw Failure::invalidPortNumber();
-    }
     m_port.setPortName(m_device);
     m_settings.applyTo(m_port);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_openError = m_port.errorString();
-        m_openPermissionDenied = m_port.error() == QSerialPort::PermissionError;
+        const OpenFailure failure =
+            describeOpenFailure(m_device, m_port.error(), m_port.errorString());
+        m_openError = failure.reason;
+        m_openHint = failure.hint;
         throw Failure::invalidPortNumber();
     }
     // The device may hold characters from before this conversation; the

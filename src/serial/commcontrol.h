@@ -8,10 +8,11 @@
 #include <QSerialPort>
 #include <QString>
 
-// The window's serial port object: a port number, line settings, thresholds,
-// an open state, a receive queue of its own and one notification signal whose
-// cause is read from commEvent(). Setters throw Failure, never into Qt's event
-// loop: they are only called from the window's own routines.
+// The serial port object a conversation with the box talks through: a port
+// number, line settings, thresholds, an open state, a receive queue of its
+// own and one notification signal whose cause is read from commEvent().
+// Setters throw Failure, never into Qt's event loop: they are only called
+// from the conversation's own routines.
 //
 // Notifications are delivered from the event loop, not from inside the serial
 // port's own signals: a handler may open a modal box, and the serial port would
@@ -59,15 +60,17 @@ public:
     void setPortOpen(bool open);
     bool portOpen() const { return m_open; }
 
-    // The device the last open tried; why it could not be opened, in the
-    // system's words (empty after a good open); whether the system refused
-    // it for want of permission.
+    // The device the last open tried (empty when the number led nowhere);
+    // why it could not be opened, in words for a person (empty after a good
+    // open); and what may help, when that can be told.
     const QString &device() const { return m_device; }
     const QString &openError() const { return m_openError; }
-    bool openPermissionDenied() const { return m_openPermissionDenied; }
+    const QString &openHint() const { return m_openHint; }
 
     // Drops every character received so far, on the device and in the
-    // receive queue, so that what follows answers the next command only.
+    // receive queue, and any losses among them. Characters still on their
+    // way (the rest of an answer, what a USB adapter holds back) arrive
+    // afterwards all the same: only a quiet line tells that an answer is over.
     void discardInput();
 
     // Queues the text's bytes (Latin-1) for sending, nothing appended. Throws
@@ -123,7 +126,7 @@ private:
     quint64 m_conversation = 0;
     QString m_device;
     QString m_openError;
-    bool m_openPermissionDenied = false;
+    QString m_openHint;
     qint16 m_commEvent = 0;
     bool m_deliveryPosted = false;
     bool m_pendingOverrun = false;

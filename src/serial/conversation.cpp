@@ -9,6 +9,7 @@ Conversation::Conversation(QObject *parent) : QObject(parent), m_comm(new CommCo
 {
     connect(m_comm, &CommControl::OnComm, this, &Conversation::onComm);
     connect(m_comm, &CommControl::linkLost, this, &Conversation::lineLost);
+    m_quiet.start();
 }
 
 void Conversation::start(const QString &portText)
@@ -52,6 +53,8 @@ void Conversation::receive(QStringView chunk)
     // Once a frame is complete, later characters change nothing the
     // evaluation reads (it deciphers the first 62 only): what it gave then
     // stands, and a device that streams on costs no deciphering per chunk.
+    if (!chunk.isEmpty())
+        m_quiet.restart();
     const bool settled = m_buffer.holdsFrame();
     m_buffer.append(chunk);
     if (!settled)

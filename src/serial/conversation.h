@@ -3,6 +3,7 @@
 #include "evaluation/measurement.h"
 #include "evaluation/receivebuffer.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringView>
@@ -31,8 +32,10 @@ public:
     void start(const QString &portText);
 
     // The next measurement on the open port: empties the receive buffer,
-    // drops whatever the device sent since, and sends the start command
-    // again. Throws 8018 while the port is closed.
+    // drops what the device has sent so far, and sends the start command
+    // again. What is still on its way is received after it, so the caller
+    // waits for a quiet line first (quietMs()). Throws 8018 while the port
+    // is closed.
     void startAgain();
 
     // Closes the port if it is open; the buffer keeps what it holds.
@@ -50,6 +53,15 @@ public:
 
     CommControl &comm() { return *m_comm; }
 
+    // How long nothing has arrived: since the last character, or since
+    // restartQuiet(), whichever came later. A line that is quiet now may
+    // still carry the rest of an answer, so whoever sends the next command
+    // waits for quiet first.
+    qint64 quietMs() const { return m_quiet.elapsed(); }
+    // Counts the quiet from now: the answer to a command given up on may
+    // still be on its way.
+    void restartQuiet() { m_quiet.restart(); }
+
 signals:
     void bufferChanged();
     // Characters were lost before they could be read; the buffer is as it was.
@@ -64,4 +76,5 @@ private:
     CommControl *m_comm;
     ReceiveBuffer m_buffer;
     std::optional<Measurement> m_measurement;
+    QElapsedTimer m_quiet;
 };

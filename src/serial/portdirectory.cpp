@@ -1,7 +1,14 @@
 #include "serial/portdirectory.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#endif
 
 namespace portdirectory {
 
@@ -31,8 +38,13 @@ std::optional<int> numberIn(const QString &name, QLatin1String prefix, int offse
     if (!name.startsWith(prefix))
         return std::nullopt;
     bool ok = false;
-    const int port = QStringView(name).mid(prefix.size()).toInt(&ok) + offset;
-    if (!ok || port < 1 || port > 32767 || nameFor(port) != name)
+    // Bounded before the offset is added, which would overflow at the top
+    // of the range a name can hold.
+    const qint64 number = QStringView(name).mid(prefix.size()).toLongLong(&ok);
+    if (!ok || number < 1 - offset || number > 32767 - offset)
+        return std::nullopt;
+    const int port = int(number + offset);
+    if (nameFor(port) != name)
         return std::nullopt;
     return port;
 }
@@ -55,21 +67,24 @@ QString linkPath(int port)
     return directory() + u'/' + linkName(port);
 }
 
-QString deviceForPort(int port)
+Destination deviceForPort(int port)
 {
 #ifdef Q_OS_WIN
-    return builtInDevice(port);
+    return {builtInDevice(port), QString()};
 #else
-    const QFileInfo link(linkPath(port));
-    if (link.isSymLink()) {
-        const QString device = link.canonicalFilePath();
-        return device.isEmpty() ? link.symLinkTarget() : device;
+    const QString path = linkPath(port);
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno == ENOENT)
+            return {builtInDevice(port), QString()};
+        return {QString(), QStringLiteral("cannot look up %1: %2")
+                               .arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
     }
-    // Whoever put something else there (a copied ports folder, say) meant a
-    // device, not the built-in port.
-    if (link.exists())
-        return QString();
-    return builtInDevice(port);
+    if (!S_ISLNK(status.st_mode))
+        return {QString(), QStringLiteral("not a link to a device: ") + path};
+    const QFileInfo link(path);
+    const QString device = link.canonicalFilePath();
+    return {device.isEmpty() ? link.symLinkTarget() : device, QString()};
 #endif
 }
 

@@ -15,12 +15,22 @@ QString directory();
 // Where the link for port N lives, whether or not it exists.
 QString linkPath(int port);
 
+// Where port N leads: a device, or nowhere and why.
+struct Destination
+{
+    QString device;
+    // Empty when the port leads to device.
+    QString problem;
+};
+
 // The device to open for port N. A link is resolved to the real device path,
 // because the serial port names its lock file after the path it is given and a
 // link path would slip past another program's lock on the same device. A link
 // whose device is gone resolves to its missing target, so opening fails.
-// Empty when "comN" exists but is no link: such a port leads nowhere.
-QString deviceForPort(int port);
+// Only when there is no "comN" at all does port N mean the built-in port; an
+// entry that is no link, or a port directory that cannot be read, leads
+// nowhere, since whoever set it up meant some device, and not that one.
+Destination deviceForPort(int port);
 
 // The port number a file name in the port directory stands for ("com3": 3).
 std::optional<int> portOfLink(const QString &fileName);

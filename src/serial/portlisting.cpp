@@ -18,6 +18,7 @@ Entry describe(std::optional<int> port, const QString &device, const QSerialPort
     return {port,
             device,
             QFileInfo::exists(device),
+            QString(),
             info.description(),
             info.manufacturer(),
             info.serialNumber()};
@@ -45,14 +46,14 @@ std::vector<Entry> listPorts()
         if (!port)
             continue;
         numbered.insert(*port);
-        const QString device = portdirectory::deviceForPort(*port);
-        if (device.isEmpty()) {
+        const portdirectory::Destination destination = portdirectory::deviceForPort(*port);
+        if (!destination.problem.isEmpty()) {
             // Not a link: it blocks the number and leads nowhere.
-            entries.push_back({port, link.filePath(), false, {}, {}, {}});
+            entries.push_back({port, link.filePath(), false, destination.problem, {}, {}, {}});
             continue;
         }
-        reached.insert(device);
-        entries.push_back(describe(port, device, system.value(device)));
+        reached.insert(destination.device);
+        entries.push_back(describe(port, destination.device, system.value(destination.device)));
     }
 
     for (auto it = system.cbegin(); it != system.cend(); ++it) {
@@ -61,7 +62,14 @@ std::vector<Entry> listPorts()
             continue;
         if (numbered.contains(*port))
             continue;
+        // With the port directory unreadable, no number is known to lead
+        // to its built-in port: a link may be hiding there.
         reached.insert(it.key());
+        const portdirectory::Destination destination = portdirectory::deviceForPort(*port);
+        if (!destination.problem.isEmpty()) {
+            entries.push_back({port, it.key(), false, destination.problem, {}, {}, {}});
+            continue;
+        }
         entries.push_back(describe(port, it.key(), it.value()));
     }
 
@@ -78,6 +86,19 @@ std::vector<Entry> listPorts()
         return a.device < b.device;
     });
     return entries;
+}
+
+int freePort(const std::vector<Entry> &entries)
+{
+    QSet<int> taken;
+    for (const Entry &entry : entries) {
+        if (entry.port)
+            taken.insert(*entry.port);
+    }
+    int port = 1;
+    while (taken.contains(port))
+        ++port;
+    return port;
 }
 
 } // namespace portlisting

@@ -5,16 +5,22 @@
 #include "serial/conversation.h"
 #include "serial/portlisting.h"
 #include "ui/controlplacement.h"
+#include "ui/measurementactions.h"
+#include "ui/messagebox.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDateTime>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 #include <QToolTip>
 
 namespace {
@@ -44,7 +50,14 @@ Form1::Form1(QWidget *parent)
       Command2(named(new QPushButton(QStringLiteral("Command2"), this), "Command2")),
       Command3(named(new QPushButton(QStringLiteral("Command3"), this), "Command3")),
       txtR(named(new QLineEdit(this), "txtR")), txtXc(named(new QLineEdit(this), "txtXc")),
-      txtrh(named(new QLineEdit(this), "txtrh")), txtRF(named(new QLineEdit(this), "txtRF"))
+      txtrh(named(new QLineEdit(this), "txtrh")), txtRF(named(new QLineEdit(this), "txtRF")),
+      // The rows as the window stacks them, top to bottom.
+      m_measurementActions(
+          new MeasurementActions(this, {{Label7->text(), Measurement::Resistance},
+                                        {Label8->text(), Measurement::Reactance},
+                                        {lblPhase->text(), Measurement::PhaseAngle},
+                                        {Label9->text(), Measurement::RHand},
+                                        {Label10->text(), Measurement::RFoot}}))
 {
     using controlplacement::Font;
     using controlplacement::noTabIndex;
@@ -107,6 +120,9 @@ Form1::Form1(QWidget *parent)
     txtPhase->setAccessibleName(lblPhase->text());
     txtrh->setAccessibleName(Label9->text());
     txtRF->setAccessibleName(Label10->text());
+    // The banner is a picture; unnamed, it would be read out as an image
+    // and nothing more. It shows the impedance formula over two waves.
+    Image1->setAccessibleName(QStringLiteral("Banner: Z = R + jX"));
 
     // Two buttons of the layout that are not for the user: hidden, they can
     // neither be clicked nor reached with the keyboard.
@@ -117,6 +133,14 @@ Form1::Form1(QWidget *parent)
 
     // The port field shows its tooltip on demand, with the ports present then.
     Text1->installEventFilter(this);
+
+    // Their shortcuts work anywhere in the window; Ctrl+C in a field still
+    // copies its selection.
+    addActions(m_measurementActions->actions());
+    for (QLineEdit *field : valueFields())
+        field->installEventFilter(this);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
+            &Form1::showContextMenuFromKeyboard);
 
     connect(m_conversation, &Conversation::bufferChanged, this, &Form1::Text2_Change);
     connect(m_conversation, &Conversation::dataLost, this, &Form1::onDataLost);
@@ -139,14 +163,44 @@ void Form1::cmdClear_Click()
 
 void Form1::MsgBox(const QString &text, QMessageBox::Icon icon)
 {
-    QMessageBox box(icon, QStringLiteral("Velumet Display"), text, QMessageBox::Ok, this);
-    box.exec();
+    messagebox::tell(this, text, icon);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != Text1 || event->type() != QEvent::ToolTip)
-        return QWidget::eventFilter(watched, event);
+    if (watched == Text1 && event->type() == QEvent::ToolTip) {
+        showPortTooltip(static_cast<QHelpEvent *>(event)->globalPos());
+        return true;
+    }
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    if (event->type() == QEvent::ContextMenu && valueFields().contains(field)) {
+        // The field's own entries first, as users know them.
+        QMenu *menu = field->createStandardContextMenu();
+        menu->setParent(field, menu->windowFlags());
+        menu->addSeparator();
+        m_measurementActions->popUp(menu, static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::contextMenuEvent(QContextMenuEvent *event)
+{
+    m_measurementActions->popUp(new QMenu(this), event->globalPos());
+}
+
+void Form1::showContextMenuFromKeyboard()
+{
+    // As the platforms place a menu asked for with the keyboard: at the
+    // focus widget's cursor, or its middle.
+    QWidget *target = focusWidget() ? focusWidget() : this;
+    const QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+}
+
+void Form1::showPortTooltip(const QPoint &globalPos)
+{
     QStringList lines;
     for (const portlisting::Entry &entry : portlisting::listPorts()) {
         if (!entry.port || !entry.present)
@@ -159,8 +213,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     const QString text = lines.isEmpty()
                              ? QStringLiteral("No serial port present")
                              : QStringLiteral("Ports present now:\n") + lines.join(u'\n');
-    QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, Text1);
-    return true;
+    QToolTip::showText(globalPos, text, Text1);
 }
 
 void Form1::Text2_Change()
@@ -181,10 +234,16 @@ void Form1::Text2_Change()
     QLineEdit *const fields[Measurement::valueCount] = {txtR, txtXc, txtrh, txtRF, txtPhase};
     for (int value = 0; value < Measurement::valueCount; ++value)
         fields[value]->setText(measurement->texts[value]);
+    // Later chunks leave a complete frame's measurement as it is; its record
+    // keeps the moment the frame completed and the port it came in on.
+    if (!m_measurementActions->showsMeasurement())
+        m_measurementActions->show(recordformat::fromMeasurement(
+            QDateTime::currentDateTime(), m_conversation->comm().commPort(), *measurement));
 }
 
 void Form1::ClearTextBox()
 {
+    m_measurementActions->clear();
     txtR->clear();
     txtRF->clear();
     txtrh->clear();

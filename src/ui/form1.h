@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class Conversation;
+class MeasurementActions;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -12,7 +13,8 @@ class QPushButton;
 // The program's one window: a face over the conversation with the box. It
 // turns clicks into the conversation's Start and Close, shows each
 // evaluation of the receive buffer in its fields, and tells the user of
-// failures in German message boxes.
+// failures in German message boxes. The measurement on display can be
+// copied or saved from the context menu of the window and its value fields.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -23,8 +25,11 @@ public:
 protected:
     // Closing the window always goes ahead, and never leaves the port open.
     void closeEvent(QCloseEvent *event) override;
-    // The port field's tooltip lists the ports present when it shows.
+    // The port field's tooltip lists the ports present when it shows; the
+    // value fields' context menus add the measurement's actions.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The window's own context menu, which the panel and the buttons pass on.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     friend struct Form1Access; // tests drive the private routines through it
@@ -42,6 +47,12 @@ private:
 
     // One modal box, OK only, for every message the program shows.
     void MsgBox(const QString &text, QMessageBox::Icon icon);
+
+    // Top to bottom.
+    QList<QLineEdit *> valueFields() const { return {txtR, txtXc, txtPhase, txtrh, txtRF}; }
+    void showPortTooltip(const QPoint &globalPos);
+    // Shift+F10 does what the context-menu key does, on every platform.
+    void showContextMenuFromKeyboard();
 
     // "Datenverlust!" says all it can the first time; a device that keeps
     // losing characters must not bury Clear and the window under boxes.
@@ -68,4 +79,5 @@ private:
     QLineEdit *txtXc;
     QLineEdit *txtrh;
     QLineEdit *txtRF;
+    MeasurementActions *m_measurementActions;
 };

@@ -1,6 +1,7 @@
 #include "behaviour.h"
 #include "common/commandline.h"
 #include "common/quitonsignals.h"
+#include "common/standardstreams.h"
 #include "common/version.h"
 #include "simulatedbox.h"
 
@@ -22,7 +23,8 @@ QString description()
                "without the hardware. The box appears as a numbered serial port: start it,\n"
                "type the number it prints into the Com-Port field of Velumet Display and press\n"
                "Start. Each Start gets a measurement frame with the values of --values, paced\n"
-               "like a 9600-baud line. The box runs until Ctrl-C and then takes its port\n"
+               "like a 9600-baud line; a start command that comes while an answer is on its\n"
+               "way starts the answer over. The box runs until Ctrl-C and then takes its port\n"
                "number away again.\n"
                "\n"
                "Faults (--fault NAME):\n") +
@@ -33,7 +35,10 @@ QString description()
                           "  velumet-box --port 3 --values 4800,-240,4000,3900\n"
                           "                        answer as port 3 with 480, -24, 400 and 390\n"
                           "  velumet-box --fault hangup-after=30\n"
-                          "                        the line dies in the middle of a frame");
+                          "                        the line dies in the middle of a frame\n"
+                          "  velumet-box --numbered --fault late-first=1500\n"
+                          "                        the first answer comes 1.5 s late, and R-Foot\n"
+                          "                        tells which start command each record answers");
 }
 
 bool parseValues(const QString &text, box::Values &values)
@@ -61,6 +66,9 @@ int usageError(const QString &text)
 
 int main(int argc, char *argv[])
 {
+    // Closed at start, standard output would be the number the pseudo-terminal
+    // gets, and the box's messages would go down the line to the program.
+    standardstreams::openClosedOnNullDevice();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velumet-box"));
     QCoreApplication::setApplicationVersion(velumet::version);
@@ -81,10 +89,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption chunkOption(
         QStringLiteral("chunk"),
         QStringLiteral("Bytes handed over together, 1 to 4096 (default: 8)."), QStringLiteral("N"));
+    const QCommandLineOption numberedOption(
+        QStringLiteral("numbered"),
+        QStringLiteral("Give each answer its number as R-Foot, in tenths (the first shows 0.1, "
+                       "the second 0.2; after 3276.7 it starts at 0.1 again), so that a record "
+                       "shows which start command it answers. Start commands the box does not "
+                       "answer get no number."));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"), QStringLiteral("Misbehave in one of the ways listed above."),
         QStringLiteral("NAME"));
-    parser.addOptions({portOption, valuesOption, fastOption, chunkOption, faultOption});
+    parser.addOptions(
+        {portOption, valuesOption, fastOption, chunkOption, numberedOption, faultOption});
     if (const std::optional<int> status = commandline::parse(parser, QCoreApplication::arguments(),
                                                              QStringLiteral("velumet-box")))
         return *status;
@@ -104,6 +119,7 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral(
             "--values takes four whole numbers from -32768 to 32767, such as 5230,600,4321,-12"));
     behaviour.fast = parser.isSet(fastOption);
+    behaviour.numbered = parser.isSet(numberedOption);
     if (parser.isSet(chunkOption)) {
         bool ok = false;
         behaviour.chunk = parser.value(chunkOption).toInt(&ok);
@@ -124,12 +140,13 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     QTextStream out(stdout);
     try {
-        const QuitOnSignals quitOnSignals({SIGINT, SIGTERM, SIGHUP});
+        const QuitOnSignals quitOnSignals([](int signal) { return 128 + signal; });
         box::SimulatedBox simulated(behaviour, port);
-        QObject::connect(
-            &simulated, &box::SimulatedBox::commandReceived, &app, [&out](const QString &key) {
-                out << "Start command received (key " << key << "), answering." << Qt::endl;
-            });
+        QObject::connect(&simulated, &box::SimulatedBox::commandReceived, &app,
+                         [&out](const QString &key, bool answered) {
+                             out << "Start command received (key " << key << "), "
+                                 << (answered ? "answering." : "not answering.") << Qt::endl;
+                         });
         QObject::connect(&simulated, &box::SimulatedBox::lineHungUp, &app, [&out] {
             out << "The line is hung up; the box is gone." << Qt::endl;
             QCoreApplication::quit();

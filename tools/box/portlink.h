@@ -13,9 +13,10 @@ class PortLink
 {
 public:
     // port 0 takes the lowest free number from 9 up. Free is a number with no
-    // link, a link whose device is gone, or the link of a box that no longer
-    // runs (its lock file is there, names the link's device, and nobody holds
-    // it). Throws BoxError when the number is taken or the link cannot be made.
+    // link, or the link of a box that no longer runs (its lock file is there,
+    // names the link's device, and nobody holds it). Any other link is its
+    // user's and stays, even one whose device is gone. Throws BoxError when
+    // the number is taken or the link cannot be made.
     PortLink(int port, const QString &device);
     // Removes the link (if it is still ours) and the lock file.
     ~PortLink();

@@ -5,7 +5,6 @@
 #include "pseudoterminal.h"
 
 #include <cerrno>
-#include <limits>
 #include <unistd.h>
 
 namespace box {
@@ -13,7 +12,7 @@ namespace box {
 namespace {
 
 constexpr int keyDigits = 6;
-constexpr qint64 endless = std::numeric_limits<qint64>::max();
+constexpr qint64 nanosecondsPerMs = 1'000'000;
 // How often a box about to hang up looks whether the reader has taken the
 // rest, and how long it waits for a reader that may never come.
 constexpr int hangUpPollMs = 5;
@@ -107,50 +106,88 @@ void SimulatedBox::onReadable()
 
 void SimulatedBox::startAnswer(const QString &key)
 {
-    emit commandReceived(key);
-    // A line about to die takes no new answer.
-    if (m_behaviour.fault == Fault::Silent || m_hangUpWait.isActive())
+    const bool answered = answers();
+    emit commandReceived(key, answered);
+    if (!answered)
         return;
-    // A new start command starts the answer over, as the box would.
-    m_outgoing = answer(m_behaviour, key);
-    m_answerSize = m_behaviour.fault == Fault::StreamGarbage ? endless : m_outgoing.size();
-    m_handedOver = 0;
+    ++m_answersGiven;
+    // Starts the answer over, unless what is going may not be cut.
+    if (!m_outgoing.empty() && m_outgoing.front().mayBeCut) {
+        m_outgoing.clear();
+        m_pacer.stop();
+    }
+    const bool idle = m_outgoing.empty();
     if (m_behaviour.fault == Fault::HangUp && m_answerBytesSent >= m_behaviour.hangUpAfter) {
         hangUpOnceRead();
         return;
     }
-    if (m_behaviour.fast && m_behaviour.fault != Fault::StreamGarbage) {
-        handOver(m_answerSize);
-        return;
+    Behaviour now = m_behaviour;
+    if (now.numbered)
+        now.values.rFoot = answerNumber(m_answersGiven);
+    for (Stretch &stretch : stretchesOf(now, answer(now, key), m_answersGiven == 1, idle))
+        m_outgoing.push_back(std::move(stretch));
+    if (idle) {
+        m_handedOver = 0;
+        m_stretchClock.start();
+        handOverDue();
     }
-    m_answerClock.start();
-    handOverDue();
+}
+
+bool SimulatedBox::answers()
+{
+    // A line about to die takes no new answer.
+    if (m_behaviour.fault == Fault::Silent || m_hangUpWait.isActive())
+        return false;
+    if (m_behaviour.fault != Fault::Pause || m_answersGiven < m_behaviour.pauseAfter)
+        return true;
+    if (!m_pauseEnd)
+        m_pauseEnd = QDeadlineTimer(m_behaviour.delayMs, Qt::PreciseTimer);
+    return m_pauseEnd->hasExpired();
 }
 
 void SimulatedBox::handOverDue()
 {
     const int chunk = m_behaviour.chunk;
-    handOver(pacing::bytesDue(m_answerClock.nsecsElapsed(), chunk, m_answerSize) - m_handedOver);
-    if (!m_pty || m_hangUpWait.isActive() || m_handedOver >= m_answerSize)
-        return;
-    const qint64 waitNs =
-        pacing::nextChunkDueNs(m_handedOver, chunk, m_answerSize) - m_answerClock.nsecsElapsed();
-    // Rounded up: a timer that fires early would find nothing due.
-    m_pacer.start(static_cast<int>(qMax<qint64>(0, (waitNs + 999'999) / 1'000'000)));
+    while (m_pty && !m_hangUpWait.isActive() && !m_outgoing.empty()) {
+        const Stretch &front = m_outgoing.front();
+        const qint64 sinceStart = m_stretchClock.nsecsElapsed() - front.delayMs * nanosecondsPerMs;
+        if (sinceStart >= 0) {
+            // Noise that never ends keeps the line's pace.
+            const bool atOnce = m_behaviour.fast && front.size != Stretch::endless;
+            handOver((atOnce ? front.size : pacing::bytesDue(sinceStart, chunk, front.size)) -
+                     m_handedOver);
+            if (!m_pty || m_hangUpWait.isActive())
+                return;
+        }
+        if (m_handedOver < front.size) {
+            const qint64 waitNs =
+                sinceStart < 0
+                    ? -sinceStart
+                    : pacing::nextChunkDueNs(m_handedOver, chunk, front.size) - sinceStart;
+            // Rounded up: a timer that fires early would find nothing due.
+            m_pacer.start(static_cast<int>(
+                qMax<qint64>(0, (waitNs + nanosecondsPerMs - 1) / nanosecondsPerMs)));
+            return;
+        }
+        m_outgoing.pop_front();
+        m_handedOver = 0;
+        m_stretchClock.start();
+    }
 }
 
 void SimulatedBox::handOver(qint64 count)
 {
+    Stretch &front = m_outgoing.front();
     while (count > 0 && m_pty) {
-        if (m_outgoing.isEmpty() && m_behaviour.fault == Fault::StreamGarbage)
-            m_outgoing = answer(m_behaviour, QString());
-        qint64 size = qMin<qint64>(count, m_outgoing.size());
+        if (front.bytes.isEmpty() && front.size == Stretch::endless)
+            front.bytes = answer(m_behaviour, QString());
+        qint64 size = qMin<qint64>(count, front.bytes.size());
         if (m_behaviour.fault == Fault::HangUp)
             size = qMin(size, m_behaviour.hangUpAfter - m_answerBytesSent);
         if (size <= 0)
             return;
-        write(m_outgoing.left(size));
-        m_outgoing.remove(0, size);
+        write(front.bytes.left(size));
+        front.bytes.remove(0, size);
         m_handedOver += size;
         m_answerBytesSent += size;
         count -= size;

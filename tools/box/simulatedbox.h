@@ -1,6 +1,7 @@
 #pragma once
 
 #include "behaviour.h"
+#include "stretch.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -10,7 +11,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <deque>
 #include <memory>
+#include <optional>
 
 namespace box {
 
@@ -42,13 +45,18 @@ public:
     void hangUp();
 
 signals:
-    void commandReceived(const QString &key);
+    // Every start command, and whether the box answers it.
+    void commandReceived(const QString &key, bool answered);
     void lineHungUp();
 
 private:
     void onReadable();
     void startAnswer(const QString &key);
+    // Whether a start command that comes now gets an answer; the first one the
+    // pause fault ignores starts the pause.
+    bool answers();
     void handOverDue();
+    // Of the stretch in front.
     void handOver(qint64 count);
     // The hang-up fault: the line dies once the reader has taken what was
     // sent, since the system discards what it has not read at a hang-up.
@@ -62,17 +70,20 @@ private:
     QString m_devicePath;
     QPointer<QSocketNotifier> m_readable;
     QTimer m_pacer;
-    QElapsedTimer m_answerClock;
     QTimer m_hangUpWait;
     QDeadlineTimer m_hangUpDeadline;
     QByteArray m_received;
     QByteArray m_unparsed;
-    QByteArray m_outgoing;
-    // Of the answer being sent; endless for noise that never ends.
-    qint64 m_answerSize = 0;
+    // What is still to go, in order; the front one is going.
+    std::deque<Stretch> m_outgoing;
+    // Since the front stretch came to the front.
+    QElapsedTimer m_stretchClock;
     qint64 m_handedOver = 0;
     // Over all answers, for the hang-up fault.
     qint64 m_answerBytesSent = 0;
+    qint64 m_answersGiven = 0;
+    // Set by the first start command the pause fault ignores.
+    std::optional<QDeadlineTimer> m_pauseEnd;
 };
 
 } // namespace box
