@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # velumet-measure.exe under Wine against the Linux simulated box: the records
 # in each format as Windows writes them (no CR added to a line end, none
-# lost), a port number past 9 (which Windows opens as \\.\COM12), and a line
-# that dies mid-series and comes back under the same number.
+# lost), into a file that other runs appended to, a port number past 9
+# (which Windows opens as \\.\COM12), a line that dies mid-series and comes
+# back under the same number, and Ctrl-C, which Wine turns SIGINT into.
 #
 # Usage: measure.sh WINE_SH BOX MEASURE_EXE
 set -euo pipefail
@@ -65,6 +66,42 @@ run_measure "$box_dir/json" --port 3 --format json --count 2 --interval 0
 record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
 expect_status json 0
 expect json "$box_dir/json" "$record" "$record"
+
+# A file on drive C: gets the header once; a run after another appends, and
+# a last line some other program left without its end is ended first.
+log=$WINEPREFIX/drive_c/velumet-log.csv
+rm -f "$log"
+run_measure "$box_dir/file" --port 3 --format csv --count 1 --output 'C:\velumet-log.csv'
+expect_status "csv into a new file" 0
+printf 'cut off' >>"$log"
+run_measure "$box_dir/file" --port 3 --format csv --count 1 --output 'C:\velumet-log.csv'
+expect_status "csv appended to the file" 0
+record="$stamp,3,523,60,6\.5,432\.1,-1\.2,$cr"
+expect "csv file, appended by two runs" "$log" \
+  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" "$record" "cut off$cr" "$record"
+rm -f "$log"
+
+# Ctrl-C in the middle of a series meant to run until stopped ends it as its
+# last record would: status 0, every record whole.
+"$wine" "$measure" --port 3 --format json --count 0 --interval 0.2 >"$box_dir/interrupted" \
+  2>"$box_dir/interrupted.err" &
+series=$!
+for tries in $(seq 200); do
+  [ "$(wc -l <"$box_dir/interrupted")" -ge 3 ] && break
+  sleep 0.05
+done
+# The Windows program itself, not the scripts and xvfb-run around it.
+kill -INT "$(pgrep -n -f "^$measure --port 3 --format json --count 0")"
+status=0
+wait "$series" || status=$?
+expect_status "a series ended by Ctrl-C" 0
+record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
+mapfile -t interrupted <"$box_dir/interrupted"
+patterns=()
+for line in "${interrupted[@]}"; do
+  patterns+=("$record")
+done
+expect "records of a series ended by Ctrl-C" "$box_dir/interrupted" "${patterns[@]}"
 
 start_box "$box" 12
 show_box 12 "$box_device"
