@@ -44,7 +44,12 @@ export VELUMET_WINE_SHARE=${VELUMET_WINE_SHARE:-}:${VELUMET_WINE_DLLS:-}
 preload=()
 [ -z "${VELUMET_WINE_PRELOAD:-}" ] || preload=("LD_PRELOAD=$VELUMET_WINE_PRELOAD")
 
+# The wineserver outlives the program and, as Xvfb comes and goes, writes
+# dumps of its objects (thousands of lines) onto the standard error it was
+# started with, burying the program's own messages. Started first, on its
+# own, it writes nowhere; one already running for the prefix stays as it is.
 if command -v wine >/dev/null && [ "$(wine_major wine)" -ge 10 ]; then
+  wineserver 2>/dev/null || true
   exec env "${preload[@]}" wine "$@"
 fi
 
@@ -70,6 +75,7 @@ exec unshare --mount --propagation private -- bash -euo pipefail -c '
   done
   preload=()
   [ -z "$VELUMET_WINE_PRELOAD" ] || preload=("LD_PRELOAD=$VELUMET_WINE_PRELOAD")
-  exec chroot "$root" /bin/sh -c "cd \"\$0\" && exec /usr/bin/env \"\$@\"" \
+  exec chroot "$root" /bin/sh -c \
+    "cd \"\$0\" && { /usr/bin/wineserver 2>/dev/null || true; } && exec /usr/bin/env \"\$@\"" \
     "$PWD" "${preload[@]}" /usr/bin/wine "$@"
 ' wine.sh "$root" "$@"
