@@ -12,6 +12,19 @@ packages_test=(xvfb xauth libbenchmark-dev appstream desktop-file-utils)
 packages_bench=(libbenchmark-dev hyperfine)
 packages_fuzz=(clang libclang-rt-14-dev)
 packages_package=(dpkg-dev file lintian)
+# The Windows build: the cross compiler, dpkg-source for Qt's source, the
+# installer's maker, the icon's, and for the tests Xvfb and debootstrap (for
+# a Wine new enough, see below).
+packages_windows=(g++-mingw-w64-x86-64-posix dpkg-dev nsis icoutils debootstrap xvfb xauth)
+
+# Qt for Windows is built once (most of an hour) into a cache outside any
+# build tree, named after the Qt version build-qt.sh builds and the compiler.
+windows_qt_version=6.4.2
+windows_cache=${VELUMET_CACHE:-$HOME/.cache/velumet}
+windows_third_party=${VELUMET_THIRD_PARTY:-$here/../shared/third_party}
+# Wine 10 or later serves a pseudo-terminal as a COM port; Debian 12's Wine 8
+# does not, so the tests then run in a Debian 13 root made once (some minutes).
+windows_wine_root=$windows_cache/wine10-debian13
 
 usage() {
   cat <<TXT
@@ -28,6 +41,9 @@ Usage: ./build.sh COMMAND
               with its context menu open to docs/window-menu.png
   package     build a Debian package (.deb) in the build directory and check
               it with lintian
+  windows     cross-build for Windows into build-windows: the portable zip and
+              the installer, then their tests under Wine (builds Qt for
+              Windows first if it is not cached yet)
 TXT
 }
 
@@ -63,6 +79,49 @@ sanitizer_env() {
   export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
 }
 
+# Where Qt for Windows is cached for the compiler installed now.
+windows_qt_dir() {
+  local compiler
+  compiler=$(x86_64-w64-mingw32-g++-posix -dumpversion 2>/dev/null || echo none)
+  echo "$windows_cache/qt-$windows_qt_version-x86_64-w64-mingw32-gcc${compiler%%-*}"
+}
+
+# The Wine the Windows tests run under: nothing to do where the system's is
+# new enough, else the cached Debian 13 root, made on first use.
+windows_wine() {
+  local version
+  version=$(wine --version 2>/dev/null || true)
+  version=${version#wine-}
+  if [ "${version%%.*}" -ge 10 ] 2>/dev/null; then
+    wine_root=
+  else
+    wine_root=$windows_wine_root
+    "$here/tests/windows/wine-root.sh" "$wine_root"
+  fi
+}
+
+# Cross-builds with the cached Qt, writes the zip and the installer, runs the
+# Windows tests under Wine. The native build gives the tests velumet-box and
+# the pseudo-terminal shim.
+windows_leg() {
+  install_missing "${packages_build[@]}" "${packages_windows[@]}"
+  cmake -S "$here" -B "$build_dir" -G Ninja
+  cmake --build "$build_dir" --target velumet-box velumet_ptymodem
+  windows_wine
+  local dir=$here/build-windows windows_qt
+  windows_qt=$(windows_qt_dir)
+  cmake -S "$here" -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$windows_qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/packaging/windows/mingw-w64-x86_64.cmake" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$here/tests/windows/wine.sh" \
+    -DVELUMET_WINE_ROOT="$wine_root" -DVELUMET_NATIVE_BUILD_DIR="$build_dir"
+  cmake --build "$dir"
+  (cd "$dir" && cpack -G "NSIS;ZIP")
+  echo "build.sh: the portable zip: $(ls "$dir"/velumet-display-*-windows-x64.zip)"
+  echo "build.sh: the installer:    $(ls "$dir"/velumet-display-*-windows-x64.exe)"
+  ctest --test-dir "$dir" --output-on-failure
+}
+
 cmd=${1:-}
 case "$cmd" in
   build)
@@ -76,6 +135,12 @@ case "$cmd" in
     echo "build.sh: the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer"
     configure_and_build "$build_dir-sanitize" -DVELUMET_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     (sanitizer_env && ctest --test-dir "$build_dir-sanitize" --output-on-failure)
+    if [ -f "$(windows_qt_dir)/qt-complete" ]; then
+      echo "build.sh: the Windows build and its tests under Wine"
+      windows_leg
+    else
+      echo "build.sh: no Windows leg: Qt for Windows is not cached; ./build.sh windows builds it once (about an hour)"
+    fi
     ;;
   bench)
     install_missing "${packages_build[@]}" "${packages_bench[@]}"
@@ -121,6 +186,14 @@ case "$cmd" in
     deb=$(ls -t "$build_dir"/velumet-display_*.deb | head -n 1)
     lintian --fail-on error,warning "$deb"
     echo "build.sh: $deb passed lintian"
+    ;;
+  windows)
+    install_missing "${packages_build[@]}" "${packages_windows[@]}"
+    if [ ! -f "$(windows_qt_dir)/qt-complete" ]; then
+      echo "build.sh: building Qt $windows_qt_version for Windows into $(windows_qt_dir) (once; most of an hour)"
+      "$here/packaging/windows/build-qt.sh" "$(windows_qt_dir)" "$windows_third_party"
+    fi
+    windows_leg
     ;;
   -h|--help|help)
     usage

@@ -1,6 +1,11 @@
 # Installation and the Debian package: the programs and their manual pages,
 # the launcher, the icon and the AppStream metadata in the places a desktop
-# and a software centre look for them.
+# and a software centre look for them. Windows has packages of its own.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows/windows.cmake)
+  return()
+endif()
+
 include(GNUInstallDirs)
 
 install(TARGETS velumet-display velumet-measure RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

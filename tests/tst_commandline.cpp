@@ -6,6 +6,7 @@
 namespace {
 
 const QString display = QStringLiteral(VELUMET_DISPLAY);
+// Empty where there is no simulated box (Windows).
 const QString box = QStringLiteral(VELUMET_BOX);
 const QString measure = QStringLiteral(VELUMET_MEASURE);
 
@@ -19,7 +20,8 @@ struct Run
 Run run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.start(program, arguments);
+    // As text: Windows ends a program's lines with CR LF.
+    process.start(program, arguments, QIODevice::ReadWrite | QIODevice::Text);
     if (!process.waitForFinished(10000)) {
         process.kill();
         process.waitForFinished();
@@ -60,8 +62,10 @@ void TestCommandLine::version_data()
         << QStringLiteral("velumet-display");
     QTest::newRow("velumet-display, short option")
         << display << QStringList{QStringLiteral("-v")} << QStringLiteral("velumet-display");
-    QTest::newRow("velumet-box") << box << QStringList{QStringLiteral("--version")}
-                                 << QStringLiteral("velumet-box");
+    if (!box.isEmpty()) {
+        QTest::newRow("velumet-box")
+            << box << QStringList{QStringLiteral("--version")} << QStringLiteral("velumet-box");
+    }
     QTest::newRow("velumet-measure")
         << measure << QStringList{QStringLiteral("--version")} << QStringLiteral("velumet-measure");
 }
@@ -86,7 +90,8 @@ void TestCommandLine::help_data()
     QTest::newRow("velumet-display --help") << display << QStringLiteral("--help");
     QTest::newRow("velumet-display -h") << display << QStringLiteral("-h");
     QTest::newRow("velumet-display --help-all") << display << QStringLiteral("--help-all");
-    QTest::newRow("velumet-box --help") << box << QStringLiteral("--help");
+    if (!box.isEmpty())
+        QTest::newRow("velumet-box --help") << box << QStringLiteral("--help");
     QTest::newRow("velumet-measure --help") << measure << QStringLiteral("--help");
 }
 
@@ -114,10 +119,12 @@ void TestCommandLine::badUsage_data()
     QTest::newRow("velumet-display, unknown option after --help")
         << display << QStringList{QStringLiteral("--help"), QStringLiteral("--bogus")}
         << QStringLiteral("velumet-display");
-    QTest::newRow("velumet-box, unknown long option")
-        << box << QStringList{QStringLiteral("--baud=9600")} << QStringLiteral("velumet-box");
-    QTest::newRow("velumet-box, unknown short option")
-        << box << QStringList{QStringLiteral("-x")} << QStringLiteral("velumet-box");
+    if (!box.isEmpty()) {
+        QTest::newRow("velumet-box, unknown long option")
+            << box << QStringList{QStringLiteral("--baud=9600")} << QStringLiteral("velumet-box");
+        QTest::newRow("velumet-box, unknown short option")
+            << box << QStringList{QStringLiteral("-x")} << QStringLiteral("velumet-box");
+    }
     QTest::newRow("velumet-measure, unknown long option")
         << measure << QStringList{QStringLiteral("--baud=9600")}
         << QStringLiteral("velumet-measure");

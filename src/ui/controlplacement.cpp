@@ -6,12 +6,14 @@ namespace controlplacement {
 
 namespace {
 
-// The face the layout was drawn for comes first; Liberation Sans shares
-// Arial's widths, narrow enough that every caption fits its fixed box.
+// The captions' fixed boxes are sized for Arial's widths. Every Windows has
+// Arial; Linux has Liberation Sans, made to the same widths. Windows' MS Sans
+// Serif, the face such layouts were once drawn in, is a bitmap font that
+// comes in a few sizes only and cannot follow a HiDPI screen.
 QFont family(int pointSize, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(pointSize);
     font.setBold(bold);

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# velumet-measure.exe under Wine against the Linux simulated box: the records
+# in each format as Windows writes them (no CR added to a line end, none
+# lost), into a file that other runs appended to, a port number past 9
+# (which Windows opens as \\.\COM12), a line that dies mid-series and comes
+# back under the same number, and Ctrl-C, which Wine turns SIGINT into.
+#
+# Usage: measure.sh WINE_SH BOX MEASURE_EXE
+set -euo pipefail
+wine=$1
+box=$2
+measure=$3
+source "$(dirname "$0")/boxes.sh"
+
+failed=0
+cr=$'\r'
+stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}'
+
+# expect NAME FILE PATTERN...: FILE holds one line per pattern, each matching
+# it whole.
+expect() {
+  local name=$1 file=$2
+  shift 2
+  local lines=()
+  mapfile -t lines <"$file"
+  local ok=1 i
+  [ "${#lines[@]}" -eq "$#" ] || ok=0
+  for ((i = 0; ok && i < $#; ++i)); do
+    local pattern="${@:i+1:1}"
+    [[ ${lines[i]} =~ ^${pattern}$ ]] || ok=0
+  done
+  if [ "$ok" -eq 1 ]; then
+    echo "PASS: $name"
+  else
+    echo "FAIL: $name; the records were:"
+    cat -A "$file"
+    failed=1
+  fi
+}
+
+# expect_status NAME WANTED: the last run ended with status WANTED.
+expect_status() {
+  [ "$status" -eq "$2" ] || { echo "FAIL: $1 ended with status $status, not $2"; failed=1; }
+}
+
+# run_measure OUT ARGUMENTS...: the program's status is in $status.
+run_measure() {
+  local out=$1
+  shift
+  status=0
+  "$wine" "$measure" "$@" >"$out" 2>"$out.err" || status=$?
+}
+
+start_box "$box" 3
+show_box 3 "$box_device"
+run_measure "$box_dir/text" --port 3 --format text --count 2 --interval 0
+text='[0-9-]{10} [0-9:]{8}  Com-Port 3  Resistance 523  Reactance 60  Phase angle 6\.5  R-Hand 432\.1  R-Foot -1\.2'
+expect_status text 0
+expect text "$box_dir/text" "$text" "$text"
+run_measure "$box_dir/csv" --port 3 --format csv --count 2 --interval 0
+record="$stamp,3,523,60,6\.5,432\.1,-1\.2,$cr"
+expect_status csv 0
+expect csv "$box_dir/csv" \
+  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" "$record" "$record"
+run_measure "$box_dir/json" --port 3 --format json --count 2 --interval 0
+record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
+expect_status json 0
+expect json "$box_dir/json" "$record" "$record"
+
+# A file on drive C: gets the header once; a run after another appends, and
+# a last line some other program left without its end is ended first.
+log=$WINEPREFIX/drive_c/velumet-log.csv
+rm -f "$log"
+run_measure "$box_dir/file" --port 3 --format csv --count 1 --output 'C:\velumet-log.csv'
+expect_status "csv into a new file" 0
+printf 'cut off' >>"$log"
+run_measure "$box_dir/file" --port 3 --format csv --count 1 --output 'C:\velumet-log.csv'
+expect_status "csv appended to the file" 0
+record="$stamp,3,523,60,6\.5,432\.1,-1\.2,$cr"
+expect "csv file, appended by two runs" "$log" \
+  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" "$record" "cut off$cr" "$record"
+rm -f "$log"
+
+# Ctrl-C in the middle of a series meant to run until stopped ends it as its
+# last record would: status 0, every record whole.
+"$wine" "$measure" --port 3 --format json --count 0 --interval 0.2 >"$box_dir/interrupted" \
+  2>"$box_dir/interrupted.err" &
+series=$!
+for tries in $(seq 200); do
+  [ "$(wc -l <"$box_dir/interrupted")" -ge 3 ] && break
+  sleep 0.05
+done
+# The Windows program itself, not the scripts and xvfb-run around it.
+kill -INT "$(pgrep -n -f "^$measure --port 3 --format json --count 0")"
+status=0
+wait "$series" || status=$?
+expect_status "a series ended by Ctrl-C" 0
+record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
+mapfile -t interrupted <"$box_dir/interrupted"
+patterns=()
+for line in "${interrupted[@]}"; do
+  patterns+=("$record")
+done
+expect "records of a series ended by Ctrl-C" "$box_dir/interrupted" "${patterns[@]}"
+
+start_box "$box" 12
+show_box 12 "$box_device"
+run_measure "$box_dir/port12" --port 12 --format json --count 1
+expect_status "port 12" 0
+expect "port 12" "$box_dir/port12" "${record//\"port\":3/\"port\":12}"
+
+# The first box hangs up in the middle of its answer and is gone; the second
+# waits under the same number, as a re-plugged adapter would, and Wine's COM5
+# turns to it as soon as the first has died.
+start_box "$box" 5 --fault hangup-after=30
+dying=$box_pid
+show_box 5 "$box_device"
+start_box "$box" 5
+replugged=$box_device
+"$wine" "$measure" --port 5 --format csv --count 3 --interval 1 >"$box_dir/hangup" \
+  2>"$box_dir/hangup.err" &
+series=$!
+wait "$dying" || true
+show_box 5 "$replugged"
+status=0
+wait "$series" || status=$?
+record="$stamp,5,523,60,6\.5,432\.1,-1\.2,$cr"
+expect_status "a series with a lost line" 1
+expect "line lost and back" "$box_dir/hangup" \
+  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" \
+  "$stamp,5,,,,,,line lost$cr" "$record" "$record"
+
+for err in "$box_dir"/*.err; do
+  [ -s "$err" ] && { echo "--- $(basename "$err"):"; cat "$err"; }
+done
+exit "$failed"
