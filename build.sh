@@ -189,8 +189,10 @@ case "$cmd" in
     ;;
   windows)
     install_missing "${packages_build[@]}" "${packages_windows[@]}"
-    if [ ! -f "$(windows_qt_dir)/qt-complete" ]; then
-      echo "build.sh: building Qt $windows_qt_version for Windows into $(windows_qt_dir) (once; most of an hour)"
+    # A cache made before all licence texts were gathered only gets those.
+    if [ ! -f "$(windows_qt_dir)/qt-complete" ] || [ ! -f "$(windows_qt_dir)/licenses/complete" ]; then
+      [ -f "$(windows_qt_dir)/qt-complete" ] ||
+        echo "build.sh: building Qt $windows_qt_version for Windows into $(windows_qt_dir) (once; most of an hour)"
       "$here/packaging/windows/build-qt.sh" "$(windows_qt_dir)" "$windows_third_party"
     fi
     windows_leg

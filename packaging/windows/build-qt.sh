@@ -2,7 +2,9 @@
 # Builds Qt for Windows (qtbase and qtserialport 6.4.2) with MinGW-w64 into a
 # cache outside any build tree: PREFIX. The build takes most of an hour, so it
 # is done once; an interrupted build resumes where it stopped, and PREFIX
-# counts as present only once qt-complete is written into it.
+# counts as present only once qt-complete is written into it. The licence
+# texts are a step of their own (licenses/complete), so that a cache built
+# before they were all gathered gets them without a rebuild.
 #
 # Usage: build-qt.sh PREFIX THIRD_PARTY_DIR
 set -euo pipefail
@@ -28,7 +30,8 @@ cp "$here/mingw-w64-x86_64.cmake" "$toolchain"
 
 # qtbase from Debian's source package. apt gets a deb-src entry and lists of
 # its own for this one call, so the system's apt configuration is untouched.
-if [ ! -d "$work/qtbase" ]; then
+fetch_qtbase() {
+  [ -d "$work/qtbase" ] && return 0
   apt_dir=$work/apt
   mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
   echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
@@ -40,7 +43,13 @@ if [ ! -d "$work/qtbase" ]; then
   (cd "$work" && apt-get "${apt_options[@]}" source --download-only -qq "$qtbase_package")
   # dpkg-source applies Debian's patches, security fixes among them.
   (cd "$work" && dpkg-source -x --no-check ./qt6-base_*.dsc qtbase.tmp >/dev/null && mv qtbase.tmp qtbase)
-fi
+}
+
+unpack_qtserialport() {
+  rm -rf "$work/qtserialport"
+  mkdir -p "$work/qtserialport"
+  tar -xJf "$third_party/$serialport_tarball" -C "$work/qtserialport" --strip-components=1
+}
 
 # Every feature switch is settled here: changing one later rebuilds most of
 # Qt Gui. What is off, we do not use. Debian's source lacks wintab, hence no
@@ -64,17 +73,16 @@ cross=(
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
 )
-if [ ! -f "$prefix/lib/cmake/Qt6Core/Qt6CoreConfig.cmake" ] || [ ! -f "$work/qtbase-installed" ]; then
+if [ ! -f "$prefix/qt-complete" ] && [ ! -f "$work/qtbase-installed" ]; then
+  fetch_qtbase
   cmake -S "$work/qtbase" -B "$work/qtbase-build" "${cross[@]}" "${qtbase_features[@]}"
   cmake --build "$work/qtbase-build"
   cmake --install "$work/qtbase-build"
   touch "$work/qtbase-installed"
 fi
 
-if [ ! -f "$work/qtserialport-installed" ]; then
-  rm -rf "$work/qtserialport"
-  mkdir -p "$work/qtserialport"
-  tar -xJf "$third_party/$serialport_tarball" -C "$work/qtserialport" --strip-components=1
+if [ ! -f "$prefix/qt-complete" ] && [ ! -f "$work/qtserialport-installed" ]; then
+  unpack_qtserialport
   "$prefix/bin/qt-cmake" -S "$work/qtserialport" -B "$work/qtserialport-build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
   cmake --build "$work/qtserialport-build"
@@ -82,10 +90,29 @@ if [ ! -f "$work/qtserialport-installed" ]; then
   touch "$work/qtserialport-installed"
 fi
 
-# The licence texts go with every copy of the DLLs.
-mkdir -p "$prefix/licenses"
-cp -r "$work/qtbase/LICENSES" "$prefix/licenses/qtbase"
-cp -r "$work/qtserialport/LICENSES" "$prefix/licenses/qtserialport"
+[ -f "$prefix/qt-complete" ] ||
+  echo "Qt $qt_version for Windows, built by $(basename "$0")" >"$prefix/qt-complete"
+
+# The licence texts go with every copy of the DLLs: Qt's own, and those of
+# the third-party code built into them (FreeType, HarfBuzz, libpng, PCRE2,
+# zlib and the rest), each beside the attribution that names it.
+if [ ! -f "$prefix/licenses/complete" ]; then
+  fetch_qtbase
+  [ -d "$work/qtserialport" ] || unpack_qtserialport
+  rm -rf "$prefix/licenses"
+  mkdir -p "$prefix/licenses"
+  cp -r "$work/qtbase/LICENSES" "$prefix/licenses/qtbase"
+  cp -r "$work/qtserialport/LICENSES" "$prefix/licenses/qtserialport"
+  (cd "$work/qtbase" && find src -name qt_attribution.json -printf '%h\n') | sort -u |
+    while read -r part; do
+      mkdir -p "$prefix/licenses/qtbase-parts/$part"
+      find "$work/qtbase/$part" -maxdepth 1 -type f \
+        \( -name qt_attribution.json -o -iname 'LICENSE*' -o -iname 'COPYING*' -o -iname '*.LICENSE' \) \
+        -exec cp {} "$prefix/licenses/qtbase-parts/$part/" \;
+    done
+  # FreeType keeps its licence among its documents.
+  cp "$work/qtbase/src/3rdparty/freetype/docs/FTL.TXT" "$prefix/licenses/qtbase-parts/src/3rdparty/freetype/"
+  touch "$prefix/licenses/complete"
+fi
 
 rm -rf "$work"
-echo "Qt $qt_version for Windows, built by $(basename "$0")" >"$prefix/qt-complete"

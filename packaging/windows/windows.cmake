@@ -61,7 +61,7 @@ install(CODE "
 # Whoever passes the DLLs on passes their licences on: ours, Qt's (which
 # build-qt.sh keeps beside Qt), and the MinGW runtime's as Debian ships them.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-install(DIRECTORY ${QT6_INSTALL_PREFIX}/licenses/ DESTINATION licenses)
+install(DIRECTORY ${QT6_INSTALL_PREFIX}/licenses/ DESTINATION licenses PATTERN complete EXCLUDE)
 install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright
         DESTINATION licenses/mingw-w64-runtime RENAME gcc-runtime.txt)
 install(FILES /usr/share/doc/mingw-w64-x86-64-dev/copyright

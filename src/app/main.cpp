@@ -8,6 +8,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Arguments come from a command line, which expects its answer there.
+    if (argc > 1)
+        standardstreams::useParentConsole();
     // Else the connection to the display could take a closed standard
     // error's number, and Qt's warnings would go down it.
     standardstreams::openClosedOnNullDevice();

@@ -97,12 +97,16 @@ QuitOnSignals::QuitOnSignals(std::function<int(int)> statusIfStuck, QObject *par
 
 QuitOnSignals::~QuitOnSignals()
 {
+    {
+        std::unique_lock<std::mutex> lock(Watch::mutex);
+        Watch::current = nullptr;
+        m_watch->ended = true;
+        Watch::changed.notify_all();
+        Watch::changed.wait(lock, [this] { return m_watch->handling == 0; });
+    }
+    // Only once no handler runs: the system holds its list of handlers while
+    // one does, and taking ours out of it would wait for that handler.
     ::SetConsoleCtrlHandler(&Watch::onEvent, FALSE);
-    std::unique_lock<std::mutex> lock(Watch::mutex);
-    Watch::current = nullptr;
-    m_watch->ended = true;
-    Watch::changed.notify_all();
-    Watch::changed.wait(lock, [this] { return m_watch->handling == 0; });
 }
 
 int QuitOnSignals::received() const

@@ -9,6 +9,11 @@ namespace standardstreams {
 // Opens each closed one on the null device instead. Call it first in main().
 void openClosedOnNullDevice();
 
+// A window program on Windows has no console of its own: started from one
+// with a command line (--help, --version, a wrong option), it answers on that
+// console. POSIX programs always have their streams: nothing to do there.
+void useParentConsole();
+
 // A reader that goes away (| head) or a limit on file sizes (ulimit -f) would
 // end the program by a signal in the middle of a record. Ignored, they make
 // the write fail instead, with a reason the program reports like any other.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <initializer_list>
 
 namespace standardstreams {
@@ -21,6 +22,19 @@ void openClosedOnNullDevice()
         if (null != INVALID_HANDLE_VALUE)
             ::SetStdHandle(stream, null);
     }
+}
+
+void useParentConsole()
+{
+    // Redirected (velumet-display --help > help.txt), it has its streams.
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output != nullptr && output != INVALID_HANDLE_VALUE) ||
+        !::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    // The C library's streams, which Qt's text streams write through, and
+    // the handles behind them.
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
 }
 
 // Windows has no signal for a reader that went away or a file size limit: the

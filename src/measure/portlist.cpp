@@ -7,6 +7,26 @@
 #include <QStringList>
 #include <QTextStream>
 
+namespace {
+
+// How a device without a number gets one.
+void printNumberingHint(const QString &device, int port)
+{
+    QTextStream err(stderr);
+#ifdef Q_OS_WIN
+    // Windows numbers its ports itself: a port named otherwise is renamed.
+    err << "velumet-measure: to give a device marked '-' a port number, give it a COM port name\n"
+        << "  in the Device Manager (the port's settings, Advanced), for instance COM" << port
+        << "; " << device << " then answers to " << port << ".\n";
+#else
+    err << "velumet-measure: to give a device marked '-' a port number N, link it, for instance:\n"
+        << "  mkdir -p " << portdirectory::directory() << "\n"
+        << "  ln -s " << device << ' ' << portdirectory::linkPath(port) << "\n";
+#endif
+}
+
+} // namespace
+
 int printPortList()
 {
     QTextStream out(stdout);
@@ -29,12 +49,7 @@ int printPortList()
             unnumbered << entry.device;
     }
     out.flush();
-    if (!unnumbered.isEmpty()) {
-        QTextStream(stderr) << "velumet-measure: to give a device marked '-' a port number N, "
-                               "link it, for instance:\n"
-                            << "  mkdir -p " << portdirectory::directory() << "\n"
-                            << "  ln -s " << unnumbered.first() << ' '
-                            << portdirectory::linkPath(portlisting::freePort(entries)) << "\n";
-    }
+    if (!unnumbered.isEmpty())
+        printNumberingHint(unnumbered.first(), portlisting::freePort(entries));
     return exitstatus::ok;
 }

@@ -53,7 +53,8 @@ private:
 
     // A descriptor (POSIX) or a handle (Windows); -1: none.
     qintptr m_handle = -1;
-    // POSIX reads the last byte through a descriptor of its own.
+    // The last byte is read through one of its own: the one records go
+    // through may be write-only.
     qintptr m_reader = -1;
     bool m_owned = false;
     bool m_regular = false;

@@ -1,5 +1,7 @@
 #include "record/outputfile.h"
 
+#include <QFileInfo>
+
 #include <windows.h>
 
 namespace {
@@ -9,16 +11,39 @@ HANDLE handleOf(qintptr handle)
     return reinterpret_cast<HANDLE>(handle);
 }
 
-QString systemMessage(DWORD error)
+qintptr fromHandle(HANDLE handle)
 {
-    wchar_t *text = nullptr;
-    const DWORD size = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    const QString message = size > 0 ? QString::fromWCharArray(text, int(size)).trimmed()
-                                     : QStringLiteral("error %1").arg(error);
-    ::LocalFree(text);
-    return message;
+    return reinterpret_cast<qintptr>(handle);
+}
+
+constexpr qintptr noHandle = -1;
+
+// Windows' byte-range locks are mandatory: a lock on the records would make
+// a reader's copy of the file, or our own look at its last byte, fail. Runs
+// of ours lock this one byte far past any end instead, which no write or
+// read ever touches.
+OVERLAPPED lockPosition()
+{
+    OVERLAPPED position{};
+    position.Offset = 0xFFFFFFFE;
+    position.OffsetHigh = 0x7FFFFFFF;
+    return position;
+}
+
+// An offset of all ones writes at the end of the file as it is at that
+// moment, the counterpart of O_APPEND.
+OVERLAPPED endOfFile()
+{
+    OVERLAPPED position{};
+    position.Offset = 0xFFFFFFFF;
+    position.OffsetHigh = 0xFFFFFFFF;
+    return position;
+}
+
+bool isConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode);
 }
 
 } // namespace
@@ -28,109 +53,136 @@ OutputFile::~OutputFile()
     close();
 }
 
-// NTFS journals the directory entry of a new file with the file's own
-// metadata, so flushing the file puts its name on the disk too; Windows has
-// no flush for a directory to call.
 bool OutputFile::open(const QString &path)
 {
     close();
-    const HANDLE handle =
-        ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Others may read and append while we hold the file; a reader that
+    // deletes or renames it (log rotation) is no reason to stop either.
+    const std::wstring name =
+        QFileInfo(path).absoluteFilePath().replace(u'/', u'\\').toStdWString();
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return fail();
-    m_handle = reinterpret_cast<qintptr>(handle);
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    m_handle = fromHandle(handle);
     m_owned = true;
-    m_regular = ::GetFileType(handle) == FILE_TYPE_DISK;
+    m_regular = GetFileType(handle) == FILE_TYPE_DISK;
+    // The file system journals its directories: flushing the new file
+    // commits its entry along with it.
+    if (created && m_regular && !FlushFileBuffers(handle)) {
+        fail();
+        close();
+        return false;
+    }
     return true;
 }
 
 bool OutputFile::openStandardOutput()
 {
     close();
-    const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        ::SetLastError(ERROR_INVALID_HANDLE);
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == INVALID_HANDLE_VALUE)
         return fail();
+    if (handle == nullptr) {
+        m_error = QStringLiteral("there is no standard output");
+        return false;
     }
-    m_handle = reinterpret_cast<qintptr>(handle);
+    m_handle = fromHandle(handle);
     m_owned = false;
-    m_regular = ::GetFileType(handle) == FILE_TYPE_DISK;
+    m_regular = GetFileType(handle) == FILE_TYPE_DISK;
     return true;
 }
 
 bool OutputFile::lock()
 {
-    OVERLAPPED whole = {};
-    return ::LockFileEx(handleOf(m_handle), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD,
-                        &whole) ||
-           fail();
+    OVERLAPPED position = lockPosition();
+    return LockFileEx(handleOf(m_handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &position) || fail();
 }
 
 void OutputFile::unlock()
 {
-    OVERLAPPED whole = {};
-    ::UnlockFileEx(handleOf(m_handle), 0, MAXDWORD, MAXDWORD, &whole);
+    OVERLAPPED position = lockPosition();
+    UnlockFileEx(handleOf(m_handle), 0, 1, 0, &position);
 }
 
 std::optional<qint64> OutputFile::size()
 {
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(handleOf(m_handle), &size)) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handleOf(m_handle), &size)) {
         fail();
         return std::nullopt;
     }
     return size.QuadPart;
 }
 
-// Reads through the handle records are written with: a shell's ">>" may
-// have opened it for writing only, and then the read just fails.
 std::optional<char> OutputFile::lastByte(qint64 size)
 {
+    if (m_reader == noHandle) {
+        // Standard output may be write-only (a shell's ">>"); a handle of
+        // our own, opened anew through it, reads the same file.
+        const HANDLE reader = ReOpenFile(handleOf(m_handle), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+        if (reader == INVALID_HANDLE_VALUE)
+            return std::nullopt;
+        m_reader = fromHandle(reader);
+    }
     if (size < 1)
         return std::nullopt;
-    OVERLAPPED at = {};
-    at.Offset = DWORD(quint64(size - 1) & 0xffffffffu);
-    at.OffsetHigh = DWORD(quint64(size - 1) >> 32);
+    OVERLAPPED position{};
+    position.Offset = DWORD(quint64(size - 1));
+    position.OffsetHigh = DWORD(quint64(size - 1) >> 32);
     char byte = 0;
     DWORD read = 0;
-    if (!::ReadFile(handleOf(m_handle), &byte, 1, &read, &at) || read != 1)
+    if (!ReadFile(handleOf(m_reader), &byte, 1, &read, &position) || read != 1)
         return std::nullopt;
     return byte;
 }
 
 bool OutputFile::truncate(qint64 size)
 {
-    LARGE_INTEGER at = {};
-    at.QuadPart = size;
-    return (::SetFilePointerEx(handleOf(m_handle), at, nullptr, FILE_BEGIN) &&
-            ::SetEndOfFile(handleOf(m_handle))) ||
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    return (SetFilePointerEx(handleOf(m_handle), end, nullptr, FILE_BEGIN) &&
+            SetEndOfFile(handleOf(m_handle))) ||
            fail();
 }
 
 bool OutputFile::sync()
 {
-    return ::FlushFileBuffers(handleOf(m_handle)) || fail();
+    return FlushFileBuffers(handleOf(m_handle)) || fail();
 }
 
 bool OutputFile::writeAll(const QByteArray &bytes)
 {
-    if (m_regular) {
-        const LARGE_INTEGER none = {};
-        if (!::SetFilePointerEx(handleOf(m_handle), none, nullptr, FILE_END))
-            return fail();
+    const HANDLE handle = handleOf(m_handle);
+    // A console takes text, not bytes: written as UTF-16, a record reads
+    // the same whatever the console's code page.
+    if (isConsole(handle)) {
+        const std::wstring text = QString::fromUtf8(bytes).toStdWString();
+        const wchar_t *data = text.data();
+        DWORD left = DWORD(text.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(handle, data, left, &written, nullptr))
+                return fail();
+            data += written;
+            left -= written;
+        }
+        return true;
     }
     const char *data = bytes.constData();
     qint64 left = bytes.size();
     while (left > 0) {
-        DWORD written = 0;
         const DWORD chunk = DWORD(qMin<qint64>(left, 1 << 30));
-        if (!::WriteFile(handleOf(m_handle), data, chunk, &written, nullptr))
+        DWORD written = 0;
+        OVERLAPPED end = endOfFile();
+        if (!WriteFile(handle, data, chunk, &written, m_regular ? &end : nullptr))
             return fail();
         if (written == 0) {
-            ::SetLastError(ERROR_WRITE_FAULT);
-            return fail();
+            m_error = QStringLiteral("nothing could be written");
+            return false;
         }
         data += written;
         left -= written;
@@ -140,15 +192,18 @@ bool OutputFile::writeAll(const QByteArray &bytes)
 
 bool OutputFile::fail()
 {
-    m_error = systemMessage(::GetLastError());
+    m_error = qt_error_string(int(GetLastError()));
     return false;
 }
 
 void OutputFile::close()
 {
-    if (m_owned && m_handle != -1)
-        ::CloseHandle(handleOf(m_handle));
-    m_handle = -1;
+    if (m_reader != noHandle)
+        CloseHandle(handleOf(m_reader));
+    if (m_owned && m_handle != noHandle)
+        CloseHandle(handleOf(m_handle));
+    m_reader = noHandle;
+    m_handle = noHandle;
     m_owned = false;
     m_regular = false;
 }

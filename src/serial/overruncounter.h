@@ -17,7 +17,7 @@ using PortHandle = decltype(std::declval<const QSerialPort &>().handle());
 using OverrunCounter = std::function<std::optional<quint64>(PortHandle handle)>;
 
 // What the driver tells. Linux keeps counts of hardware and buffer overruns
-// (8250 UARTs, ftdi_sio, cdc_acm; other drivers keep none). Windows raises
-// overrun flags that reading clears, so the counter counts them itself: one
-// counter per port.
+// (8250 UARTs, ftdi_sio, cdc_acm; other drivers keep none); on Windows the
+// serial port's own reads clear the driver's overrun flags before anyone
+// else sees them, so nothing is told there.
 OverrunCounter driverOverrunCounter();

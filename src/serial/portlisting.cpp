@@ -13,28 +13,39 @@ namespace portlisting {
 
 namespace {
 
-Entry describe(std::optional<int> port, const QString &device, const QSerialPortInfo &info)
+// present: whether the device is there now; a port the system lists is.
+Entry describe(std::optional<int> port, const QString &device, const QSerialPortInfo &info,
+               bool present = true)
 {
     return {port,
             device,
-            QFileInfo::exists(device),
+            present,
             QString(),
             info.description(),
             info.manufacturer(),
             info.serialNumber()};
 }
 
+// The name a device goes by beside port numbers: on POSIX the path a link
+// resolves to, so that a link and the system's list meet on one name; on
+// Windows the port's own name (COM3), which is its number.
+QString systemName(const QSerialPortInfo &info)
+{
+#ifdef Q_OS_WIN
+    return info.portName();
+#else
+    const QString canonical = QFileInfo(info.systemLocation()).canonicalFilePath();
+    return canonical.isEmpty() ? info.systemLocation() : canonical;
+#endif
+}
+
 } // namespace
 
 std::vector<Entry> listPorts()
 {
-    // Devices by the path a link resolves to, so that a link and the system's
-    // list meet on the same name.
     QHash<QString, QSerialPortInfo> system;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString canonical = QFileInfo(info.systemLocation()).canonicalFilePath();
-        system.insert(canonical.isEmpty() ? info.systemLocation() : canonical, info);
-    }
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        system.insert(systemName(info), info);
 
     std::vector<Entry> entries;
     QSet<int> numbered;
@@ -53,7 +64,8 @@ std::vector<Entry> listPorts()
             continue;
         }
         reached.insert(destination.device);
-        entries.push_back(describe(port, destination.device, system.value(destination.device)));
+        entries.push_back(describe(port, destination.device, system.value(destination.device),
+                                   QFileInfo::exists(destination.device)));
     }
 
     for (auto it = system.cbegin(); it != system.cend(); ++it) {
