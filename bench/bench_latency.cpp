@@ -80,7 +80,7 @@ public:
     BareFiveFields(Line &line, const QStringList &texts) : m_line(line), m_texts(texts)
     {
         QFont valueFont;
-        valueFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
+        valueFont.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
         valueFont.setStyleHint(QFont::SansSerif);
         valueFont.setPointSize(12);
         valueFont.setBold(true);

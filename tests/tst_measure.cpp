@@ -142,6 +142,47 @@ QByteArray waitChannel(const QProcess &process)
     return wchan.open(QIODevice::ReadOnly) ? wchan.readAll() : QByteArray();
 }
 
+// A FIFO in a directory of its own, and a reader that opened it but takes
+// what waits in it only when asked.
+class FifoReader
+{
+public:
+    FifoReader() : m_path(m_dir.filePath(QStringLiteral("fifo")))
+    {
+        const QByteArray name = QFile::encodeName(m_path);
+        if (::mkfifo(name.constData(), 0600) == 0)
+            m_reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ~FifoReader() { ::close(m_reader); }
+    FifoReader(const FifoReader &) = delete;
+    FifoReader &operator=(const FifoReader &) = delete;
+
+    bool isOpen() const { return m_reader >= 0; }
+    const QString &path() const { return m_path; }
+    // A pipe of one page is full after a few records.
+    void holdOnePage() { ::fcntl(m_reader, F_SETPIPE_SZ, 4096); }
+    int unread() const
+    {
+        int count = 0;
+        ::ioctl(m_reader, FIONREAD, &count);
+        return count;
+    }
+    QByteArray readAll()
+    {
+        QByteArray all;
+        char bytes[4096];
+        ssize_t count = 0;
+        while ((count = ::read(m_reader, bytes, sizeof bytes)) > 0)
+            all.append(bytes, count);
+        return all;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    int m_reader = -1;
+};
+
 box::Behaviour fastBox(const box::Values &values = {5234, 612, 2517, -12})
 {
     box::Behaviour behaviour;
@@ -726,39 +767,29 @@ void TestMeasure::signalIgnoredAtStartStaysIgnored()
 void TestMeasure::signalEndsAWriterThatIsHeldUp()
 {
     box::SimulatedBox device(fastBox());
-    const QTemporaryDir dir;
-    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
-    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
-    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    QVERIFY(reader >= 0);
-    ::fcntl(reader, F_SETPIPE_SZ, 4096); // full after a few records
+    FifoReader fifo;
+    QVERIFY(fifo.isOpen());
+    fifo.holdOnePage();
     bool sent = false;
     const Run result =
         run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("0"),
              QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--timeout"),
              QStringLiteral("0.5"), QStringLiteral("--format"), QStringLiteral("json"),
-             QStringLiteral("--output"), QFile::decodeName(fifo)},
+             QStringLiteral("--output"), fifo.path()},
             {}, [&](QProcess &process, const QByteArray &) {
                 if (!sent && waitChannel(process).contains("pipe_write")) {
                     sendSignal(process, SIGTERM);
                     sent = true;
                 }
             });
-    int unread = 0;
-    ::ioctl(reader, FIONREAD, &unread);
     QVERIFY2(sent, qPrintable(QStringLiteral("status %1 with %2 bytes unread: %3")
                                   .arg(result.status)
-                                  .arg(unread)
+                                  .arg(fifo.unread())
                                   .arg(QString::fromUtf8(result.err))));
     // Ended, by the rule of a series that runs until stopped: the record it
     // could not write is a failure.
     QCOMPARE(result.status, 1);
-    QByteArray written;
-    char bytes[4096];
-    ssize_t count = 0;
-    while ((count = ::read(reader, bytes, sizeof bytes)) > 0)
-        written.append(bytes, count);
-    ::close(reader);
+    const QByteArray written = fifo.readAll();
     QVERIFY2(written.endsWith('\n'), written.right(80).constData());
     for (const QString &line : lines(written))
         QCOMPARE(jsonLine(line).value(QStringLiteral("resistance")).toDouble(), 523.4);
@@ -962,22 +993,15 @@ void TestMeasure::outputThatCannotBeOpened()
 void TestMeasure::fifoWithAReaderGetsTheRecords()
 {
     box::SimulatedBox device(fastBox());
-    const QTemporaryDir dir;
-    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
-    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
-    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    QVERIFY(reader >= 0);
+    FifoReader fifo;
+    QVERIFY(fifo.isOpen());
     const Run result =
         run({QStringLiteral("--port"), port(device), QStringLiteral("--count"), QStringLiteral("2"),
              QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--format"),
-             QStringLiteral("csv"), QStringLiteral("--output"), QFile::decodeName(fifo)});
-    QByteArray written(4096, '\0');
-    const ssize_t count = ::read(reader, written.data(), size_t(written.size()));
-    ::close(reader);
-    written.resize(qMax<ssize_t>(0, count));
+             QStringLiteral("csv"), QStringLiteral("--output"), fifo.path()});
     QCOMPARE(result.status, 0);
     QCOMPARE(result.err, QByteArray());
-    const QList<QByteArray> rows = written.split('\n');
+    const QList<QByteArray> rows = fifo.readAll().split('\n');
     QCOMPARE(rows.size(), 4); // the header, two records, nothing after the last line end
     QCOMPARE(rows[0] + '\n', recordformat::csvHeader());
     QVERIFY(rows[2].endsWith(",523.4,61.2,6.7,251.7,-1.2,\r"));
