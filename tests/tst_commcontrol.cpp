@@ -1,6 +1,7 @@
 #include "common/failure.h"
 #include "cputime.h"
 #include "serial/commcontrol.h"
+#include "serial/conversation.h"
 #include "serial/portdirectory.h"
 #include "serial/portlisting.h"
 #include "simulatedbox.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -129,6 +131,7 @@ private slots:
     void bytesTravelAsLatin1Unchanged();
     void openDiscardsWhatWasWaiting();
     void discardInputDropsWhatWasReceived();
+    void quietEndsWithACharacterNotYetHandedOn();
     void fullQueueDropsAndReportsOncePerEpisode();
     void lostCharactersAreReportedFromTheCounters();
     void countersAreNotAskedWhereTheDriverHasNone();
@@ -457,6 +460,25 @@ void TestCommControl::discardInputDropsWhatWasReceived()
     QTest::qWait(50);
     QCOMPARE(log.codes, QList<qint16>{CommControl::comEventRxOver});
     QVERIFY(comm.portOpen());
+}
+
+void TestCommControl::quietEndsWithACharacterNotYetHandedOn()
+{
+    box::Behaviour silent;
+    silent.fault = box::Fault::Silent;
+    box::SimulatedBox device(silent);
+    Conversation conversation;
+    conversation.start(QString::number(device.port()));
+    QTest::qSleep(300);
+
+    // Read by the port, its notification still waiting in the event queue: a
+    // timer due in the same turn of the loop must not find the line quiet.
+    device.send("\n");
+    auto *const port = conversation.comm().findChild<QSerialPort *>();
+    QVERIFY(port);
+    QVERIFY(port->waitForReadyRead(5000));
+    QCOMPARE(conversation.buffer().length(), 0);
+    QVERIFY2(conversation.quietMs() < 150, "a character the port has read leaves the line quiet");
 }
 
 void TestCommControl::fullQueueDropsAndReportsOncePerEpisode()

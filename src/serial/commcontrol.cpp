@@ -8,6 +8,7 @@ CommControl::CommControl(QObject *parent) : QObject(parent)
 {
     // A child, so that tests can reach the device's own signals.
     m_port.setParent(this);
+    m_lastArrival.start();
     connect(&m_port, &QSerialPort::readyRead, this, &CommControl::onReadyRead);
     connect(&m_port, &QSerialPort::bytesWritten, this, &CommControl::onBytesWritten);
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommControl::onErrorOccurred);
@@ -128,6 +129,8 @@ void CommControl::onReadyRead()
     // Everything leaves the serial port's buffer at once, so that the only
     // limit on what is kept is the queue's own.
     const QByteArray data = m_port.readAll();
+    if (!data.isEmpty())
+        m_lastArrival.restart();
     const qsizetype room = qMax<qsizetype>(0, m_inBufferSize - m_queue.size());
     m_queue.append(data.left(room));
     if (data.size() > room && !m_overflowing) {

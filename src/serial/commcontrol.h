@@ -4,6 +4,7 @@
 #include "serial/overruncounter.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -81,6 +82,11 @@ public:
     // while closed.
     QString input();
 
+    // How long the device has sent nothing: since the last character read
+    // from it, handed on or not (a notification may still be on its way, or
+    // the queue full), or since this object was made.
+    qint64 quietMs() const { return m_lastArrival.elapsed(); }
+
     // Characters waiting in the receive queue.
     int inBufferCount() const { return static_cast<int>(m_queue.size()); }
 
@@ -115,6 +121,7 @@ private:
     // Our own state: the serial port's error codes say too little about it.
     bool m_open = false;
     QByteArray m_queue;
+    QElapsedTimer m_lastArrival;
     // Set when characters were lost to a full queue, until it is read again.
     bool m_overflowing = false;
     OverrunCounter m_overrunCounter = driverOverrunCounter();

@@ -5,6 +5,8 @@
 #include "evaluation/evaluation.h"
 #include "serial/commcontrol.h"
 
+#include <algorithm>
+
 Conversation::Conversation(QObject *parent) : QObject(parent), m_comm(new CommControl(this))
 {
     connect(m_comm, &CommControl::OnComm, this, &Conversation::onComm);
@@ -60,6 +62,11 @@ void Conversation::receive(QStringView chunk)
     if (!settled)
         m_measurement = evaluation::evaluate(m_buffer);
     emit bufferChanged();
+}
+
+qint64 Conversation::quietMs() const
+{
+    return std::min(m_quiet.elapsed(), m_comm->quietMs());
 }
 
 void Conversation::onComm()

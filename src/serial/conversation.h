@@ -53,11 +53,11 @@ public:
 
     CommControl &comm() { return *m_comm; }
 
-    // How long nothing has arrived: since the last character, or since
-    // restartQuiet(), whichever came later. A line that is quiet now may
-    // still carry the rest of an answer, so whoever sends the next command
-    // waits for quiet first.
-    qint64 quietMs() const { return m_quiet.elapsed(); }
+    // How long nothing has arrived: since the last character (read from the
+    // port, even if not yet received here), or since restartQuiet(),
+    // whichever came later. A line that is quiet now may still carry the rest
+    // of an answer, so whoever sends the next command waits for quiet first.
+    qint64 quietMs() const;
     // Counts the quiet from now: the answer to a command given up on may
     // still be on its way.
     void restartQuiet() { m_quiet.restart(); }
