@@ -302,6 +302,8 @@ void TestCommControl::numbersReadBackFromNames_data()
                                   << 32767;
     QTest::newRow("beyond 16 bits")
         << QStringLiteral("com32768") << QStringLiteral("/dev/ttyS32767") << 0;
+    QTest::newRow("beyond the name's own range")
+        << QStringLiteral("com2147483648") << QStringLiteral("/dev/ttyS2147483647") << 0;
     QTest::newRow("leading zero") << QStringLiteral("com03") << QStringLiteral("/dev/ttyS02") << 0;
     QTest::newRow("port 0") << QStringLiteral("com0") << QStringLiteral("/dev/ttyS-1") << 0;
     QTest::newRow("no number") << QStringLiteral("com") << QStringLiteral("/dev/ttyS") << 0;

@@ -74,9 +74,9 @@ std::vector<Entry> listPorts()
             continue;
         if (numbered.contains(*port))
             continue;
+        reached.insert(it.key());
         // With the port directory unreadable, no number is known to lead
         // to its built-in port: a link may be hiding there.
-        reached.insert(it.key());
         const portdirectory::Destination destination = portdirectory::deviceForPort(*port);
         if (!destination.problem.isEmpty()) {
             entries.push_back({port, it.key(), false, destination.problem, {}, {}, {}});

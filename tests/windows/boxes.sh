@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the Windows tests: simulated boxes (the Linux velumet-box) that
 # Wine shows as COM ports. Each box gets a config folder of its own, so that
 # its port number is the one asked for; Wine's COMn is the link dosdevices/comn.

@@ -15,19 +15,22 @@ source "$(dirname "$0")/boxes.sh"
 failed=0
 cr=$'\r'
 stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}'
+csv_header="time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr"
+# The box's default values, as port 3 records them.
+csv_record="$stamp,3,523,60,6\.5,432\.1,-1\.2,$cr"
+json_record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
 
 # expect NAME FILE PATTERN...: FILE holds one line per pattern, each matching
 # it whole.
 expect() {
   local name=$1 file=$2
   shift 2
-  local lines=()
+  local lines=() patterns=("$@")
   mapfile -t lines <"$file"
   local ok=1 i
-  [ "${#lines[@]}" -eq "$#" ] || ok=0
-  for ((i = 0; ok && i < $#; ++i)); do
-    local pattern="${@:i+1:1}"
-    [[ ${lines[i]} =~ ^${pattern}$ ]] || ok=0
+  [ "${#lines[@]}" -eq "${#patterns[@]}" ] || ok=0
+  for ((i = 0; ok && i < ${#patterns[@]}; ++i)); do
+    [[ ${lines[i]} =~ ^${patterns[i]}$ ]] || ok=0
   done
   if [ "$ok" -eq 1 ]; then
     echo "PASS: $name"
@@ -58,14 +61,11 @@ text='[0-9-]{10} [0-9:]{8}  Com-Port 3  Resistance 523  Reactance 60  Phase angl
 expect_status text 0
 expect text "$box_dir/text" "$text" "$text"
 run_measure "$box_dir/csv" --port 3 --format csv --count 2 --interval 0
-record="$stamp,3,523,60,6\.5,432\.1,-1\.2,$cr"
 expect_status csv 0
-expect csv "$box_dir/csv" \
-  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" "$record" "$record"
+expect csv "$box_dir/csv" "$csv_header" "$csv_record" "$csv_record"
 run_measure "$box_dir/json" --port 3 --format json --count 2 --interval 0
-record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
 expect_status json 0
-expect json "$box_dir/json" "$record" "$record"
+expect json "$box_dir/json" "$json_record" "$json_record"
 
 # A file on drive C: gets the header once; a run after another appends, and
 # a last line some other program left without its end is ended first.
@@ -76,9 +76,8 @@ expect_status "csv into a new file" 0
 printf 'cut off' >>"$log"
 run_measure "$box_dir/file" --port 3 --format csv --count 1 --output 'C:\velumet-log.csv'
 expect_status "csv appended to the file" 0
-record="$stamp,3,523,60,6\.5,432\.1,-1\.2,$cr"
 expect "csv file, appended by two runs" "$log" \
-  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" "$record" "cut off$cr" "$record"
+  "$csv_header" "$csv_record" "cut off$cr" "$csv_record"
 rm -f "$log"
 
 # Ctrl-C in the middle of a series meant to run until stopped ends it as its
@@ -95,11 +94,10 @@ kill -INT "$(pgrep -n -f "^$measure --port 3 --format json --count 0")"
 status=0
 wait "$series" || status=$?
 expect_status "a series ended by Ctrl-C" 0
-record='\{"phase_angle":6\.5,"port":3,"r_foot":-1\.2,"r_hand":432\.1,"reactance":60,"resistance":523,"time":"'$stamp'"\}'
 mapfile -t interrupted <"$box_dir/interrupted"
 patterns=()
 for line in "${interrupted[@]}"; do
-  patterns+=("$record")
+  patterns+=("$json_record")
 done
 expect "records of a series ended by Ctrl-C" "$box_dir/interrupted" "${patterns[@]}"
 
@@ -107,7 +105,7 @@ start_box "$box" 12
 show_box 12 "$box_device"
 run_measure "$box_dir/port12" --port 12 --format json --count 1
 expect_status "port 12" 0
-expect "port 12" "$box_dir/port12" "${record//\"port\":3/\"port\":12}"
+expect "port 12" "$box_dir/port12" "${json_record//\"port\":3/\"port\":12}"
 
 # The first box hangs up in the middle of its answer and is gone; the second
 # waits under the same number, as a re-plugged adapter would, and Wine's COM5
@@ -124,10 +122,9 @@ wait "$dying" || true
 show_box 5 "$replugged"
 status=0
 wait "$series" || status=$?
-record="$stamp,5,523,60,6\.5,432\.1,-1\.2,$cr"
 expect_status "a series with a lost line" 1
-expect "line lost and back" "$box_dir/hangup" \
-  "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error$cr" \
+record=${csv_record/,3,/,5,}
+expect "line lost and back" "$box_dir/hangup" "$csv_header" \
   "$stamp,5,,,,,,line lost$cr" "$record" "$record"
 
 for err in "$box_dir"/*.err; do

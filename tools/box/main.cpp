@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <csignal>
 #include <exception>
 
 namespace {
@@ -137,7 +136,7 @@ int main(int argc, char *argv[])
 
     // Its messages are for whoever watches; a closed standard output (velumet-box
     // | head -n 1) must cost them, not the program on the port.
-    std::signal(SIGPIPE, SIG_IGN);
+    standardstreams::letWritesFail();
     QTextStream out(stdout);
     try {
         const QuitOnSignals quitOnSignals([](int signal) { return 128 + signal; });
