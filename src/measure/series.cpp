@@ -184,8 +184,8 @@ void Series::fail(const QString &error, std::optional<Measurement> measurement)
     ++m_failed;
     m_lastFailed = true;
     m_conversation.restartQuiet();
-    finishMeasurement(
-        {QDateTime::currentDateTime(), m_options.port, measurement.value_or(Measurement()), error});
+    finishMeasurement({QDateTime::currentDateTime(), m_options.port,
+                       measurement.value_or(Measurement()), error, std::nullopt});
 }
 
 void Series::finishMeasurement(const Record &record)
