@@ -1,18 +1,77 @@
 #include "record/recordsink.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Header lines are short; a first line longer than this is no header of ours.
+constexpr qint64 headerLimit = 4096;
+
+} // namespace
+
 bool RecordSink::open(const QString &path)
 {
     m_firstOnStream = true;
-    return (path.isEmpty() ? m_file.openStandardOutput() : m_file.open(path)) || fail();
+    m_openError = OpenError::None;
+    if (!path.isEmpty() && m_format == recordformat::Format::Csv &&
+        !hasTheColumnsOfTheseRecords(path))
+        return false;
+    if (path.isEmpty() ? m_file.openStandardOutput() : m_file.open(path))
+        return true;
+    m_openError = OpenError::CannotOpen;
+    return fail();
+}
+
+bool RecordSink::hasTheColumnsOfTheseRecords(const QString &path)
+{
+    // Only a regular file keeps a header to read back; a FIFO would wait
+    // here for a writer.
+    if (!QFileInfo(path).isFile())
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_openError = OpenError::CannotOpen;
+        m_error = QStringLiteral("cannot read its header: ") + file.errorString();
+        return false;
+    }
+    QByteArray first = file.readLine(headerLimit);
+    if (first.isEmpty())
+        return true;
+    // A spreadsheet that saved the journal again may have added a byte order
+    // mark or ended its lines in LF alone; the columns are the same.
+    if (first.startsWith("\xEF\xBB\xBF"))
+        first.remove(0, 3);
+    while (first.endsWith('\n') || first.endsWith('\r'))
+        first.chop(1);
+    const auto header = [](bool withAnalysis) {
+        return recordformat::csvHeader(withAnalysis).chopped(2);
+    };
+    if (first == header(m_withAnalysis))
+        return true;
+    m_openError = OpenError::ColumnsDiffer;
+    if (first == header(!m_withAnalysis)) {
+        m_error = m_withAnalysis ? QStringLiteral("its columns differ: it holds records without "
+                                                  "an analysis, and these have one")
+                                 : QStringLiteral("its columns differ: it holds records with an "
+                                                  "analysis, and these have none");
+    } else {
+        m_error = QStringLiteral("its columns differ: its first line is not the header of these "
+                                 "records");
+    }
+    return false;
 }
 
 bool RecordSink::write(const Record &record)
 {
+    // The header is the sink's, the columns the record's: they must agree.
+    Q_ASSERT(m_format != recordformat::Format::Csv ||
+             record.analysis.has_value() == m_withAnalysis);
     const QByteArray line = recordformat::line(m_format, record);
     if (m_file.isRegularFile())
         return writeToRegularFile(line);
     const bool header = m_firstOnStream && m_format == recordformat::Format::Csv;
-    if (!m_file.writeAll(header ? recordformat::csvHeader() + line : line))
+    if (!m_file.writeAll(header ? recordformat::csvHeader(m_withAnalysis) + line : line))
         return fail();
     m_firstOnStream = false;
     return true;
@@ -28,7 +87,7 @@ bool RecordSink::writeToRegularFile(const QByteArray &line)
     if (before) {
         QByteArray bytes;
         if (*before == 0 && m_format == recordformat::Format::Csv)
-            bytes = recordformat::csvHeader();
+            bytes = recordformat::csvHeader(m_withAnalysis);
         else if (*before > 0 && m_file.lastByte(*before).value_or('\n') != '\n')
             bytes = recordformat::lineBreak(m_format);
         bytes += line;
