@@ -1,8 +1,5 @@
 #include "record/recordsink.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace {
 
 // Header lines are short; a first line longer than this is no header of ours.
@@ -14,43 +11,44 @@ bool RecordSink::open(const QString &path)
 {
     m_firstOnStream = true;
     m_openError = OpenError::None;
-    if (!path.isEmpty() && m_format == recordformat::Format::Csv &&
-        !hasTheColumnsOfTheseRecords(path))
-        return false;
-    if (path.isEmpty() ? m_file.openStandardOutput() : m_file.open(path))
-        return true;
-    m_openError = OpenError::CannotOpen;
-    return fail();
+    if (!(path.isEmpty() ? m_file.openStandardOutput() : m_file.open(path))) {
+        m_openError = OpenError::CannotOpen;
+        return fail();
+    }
+    // Opening for appending changed nothing yet: a file refused here is as
+    // it was. Standard output appended to a file (">>") is checked alike.
+    return m_format != recordformat::Format::Csv || !m_file.isRegularFile() ||
+           hasTheColumnsOfTheseRecords();
 }
 
-bool RecordSink::hasTheColumnsOfTheseRecords(const QString &path)
+bool RecordSink::hasTheColumnsOfTheseRecords()
 {
-    // Only a regular file keeps a header to read back; a FIFO would wait
-    // here for a writer.
-    if (!QFileInfo(path).isFile())
+    // An empty file has no columns yet, even one we may only write to.
+    if (m_file.size() == std::optional<qint64>(0))
         return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::optional<QByteArray> first = m_file.firstBytes(headerLimit);
+    if (!first) {
         m_openError = OpenError::CannotOpen;
-        m_error = QStringLiteral("cannot read its header: ") + file.errorString();
+        m_error = QStringLiteral("cannot read its header: ") + m_file.errorString();
         return false;
     }
-    QByteArray first = file.readLine(headerLimit);
-    if (first.isEmpty())
+    if (first->isEmpty())
         return true;
     // A spreadsheet that saved the journal again may have added a byte order
     // mark or ended its lines in LF alone; the columns are the same.
-    if (first.startsWith("\xEF\xBB\xBF"))
-        first.remove(0, 3);
-    while (first.endsWith('\n') || first.endsWith('\r'))
-        first.chop(1);
+    const qsizetype end = first->indexOf('\n');
+    QByteArray line = end < 0 ? *first : first->left(end);
+    if (line.startsWith("\xEF\xBB\xBF"))
+        line.remove(0, 3);
+    if (line.endsWith('\r'))
+        line.chop(1);
     const auto header = [](bool withAnalysis) {
         return recordformat::csvHeader(withAnalysis).chopped(2);
     };
-    if (first == header(m_withAnalysis))
+    if (line == header(m_withAnalysis))
         return true;
     m_openError = OpenError::ColumnsDiffer;
-    if (first == header(!m_withAnalysis)) {
+    if (line == header(!m_withAnalysis)) {
         m_error = m_withAnalysis ? QStringLiteral("its columns differ: it holds records without "
                                                   "an analysis, and these have one")
                                  : QStringLiteral("its columns differ: it holds records with an "

@@ -38,8 +38,8 @@ public:
 
     // Opens FILE for appending, creating it if needed; empty: standard
     // output. False with openError() and errorString() when it cannot be
-    // opened, or when it is a CSV file with other columns; such a file is
-    // left as it was, not even opened for writing.
+    // opened, or when it is a CSV file with other columns (standard output
+    // appended to one too); such a file is left as it was.
     bool open(const QString &path);
     OpenError openError() const { return m_openError; }
 
@@ -51,7 +51,7 @@ public:
 private:
     bool writeToRegularFile(const QByteArray &line);
     bool fail();
-    bool hasTheColumnsOfTheseRecords(const QString &path);
+    bool hasTheColumnsOfTheseRecords();
 
     recordformat::Format m_format;
     bool m_withAnalysis = false;
