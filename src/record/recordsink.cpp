@@ -45,7 +45,10 @@ bool RecordSink::hasTheColumnsOfTheseRecords()
     const auto header = [](bool withAnalysis) {
         return recordformat::csvHeader(withAnalysis).chopped(2);
     };
-    if (line == header(m_withAnalysis))
+    // A file that does not start with a header of ours is no journal of
+    // ours (a script's log that collects several programs' output, say):
+    // records went into such files before, and still do.
+    if (line == header(m_withAnalysis) || !line.startsWith("time,port,"))
         return true;
     m_openError = OpenError::ColumnsDiffer;
     if (line == header(!m_withAnalysis)) {
@@ -54,8 +57,7 @@ bool RecordSink::hasTheColumnsOfTheseRecords()
                                  : QStringLiteral("its columns differ: it holds records with an "
                                                   "analysis, and these have none");
     } else {
-        m_error = QStringLiteral("its columns differ: its first line is not the header of these "
-                                 "records");
+        m_error = QStringLiteral("its columns differ from these records'");
     }
     return false;
 }

@@ -17,7 +17,8 @@
 // (another program's last line) gets one before the first record.
 //
 // A CSV file's header fixes its columns: records with an analysis and
-// records without one never go into the same file.
+// records without one never go into the same file. A file that starts with
+// anything but a header of ours is not judged.
 class RecordSink
 {
 public:
@@ -25,7 +26,8 @@ public:
         None,
         // The system refused the file; errorString() says why.
         CannotOpen,
-        // A CSV file whose header is not the one these records need.
+        // A CSV file whose header is one of ours, but not the one these
+        // records need.
         ColumnsDiffer,
     };
 
