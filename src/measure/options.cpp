@@ -48,6 +48,8 @@ QString description()
         "ISO 8601 with milliseconds and the UTC offset of the local time zone (TZ sets it). A\n"
         "resistance of 0 is no failure: its phase angle is missing. Seconds on the command line\n"
         "take '.' or the locale's decimal separator (0.5 or, in German, 0,5), never grouping.\n"
+        // What the subject options add: analysisDescription().
+        "%1"
         "\n"
         "Each record is on the disk (or handed to the reader) before the next measurement\n"
         "starts; a record that cannot be written whole is not written at all, and ends the\n"
@@ -63,7 +65,8 @@ QString description()
         "  1    at least one measurement failed (no answer in time, a bad frame, data lost,\n"
         "       the line lost); each failure is a record with an error, and the series goes on;\n"
         "       or a record could not be written\n"
-        "  2    wrong usage, or an --output FILE that cannot be opened\n"
+        "  2    wrong usage, an --output FILE that cannot be opened or whose CSV header has\n"
+        "       other columns, or a --reference-file that cannot be used\n"
         "  3    the port could not be opened at the start\n"
         "  128+N  a signal N ended the series before its --count was reached (130 for Ctrl-C);\n"
         "       a --count 0 series ends with 0 or 1 by its records\n"
@@ -100,10 +103,12 @@ std::optional<int> wholeNumber(const QString &text)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-// What the subject options add to the records, and what it rests on.
+// What the subject options add to the records, and what it rests on: a
+// paragraph of the description, after the formats.
 QString analysisDescription()
 {
     return QStringLiteral(
+        "\n"
         "What the measurement means (--sex, --age, --height, --weight):\n"
         "Given any of them, every record also carries the subject and an analysis, after r_foot\n"
         "and before error: sex,age,height,weight,bmi,r_h,xc_h,biva_reference,biva_distance,\n"
@@ -113,35 +118,36 @@ QString analysisDescription()
         "measurement, a resistance of 0) is empty or null, and analysis_note says why; nothing\n"
         "is extrapolated. H is the height in cm, W the weight in kg, R and Xc in ohms; men 1,\n"
         "women 0.\n"
-        "  bmi           W / (H/100)^2\n"
-        "  r_h, xc_h     R and Xc over the height in metres, ohm/m\n"
-        "  biva_*        BIVA, Piccoli et al. 1994: the distance of (R/H, Xc/H) from the mean\n"
-        "                of the reference population of the same sex, in its standard units,\n"
-        "                and the smallest tolerance ellipse that holds it: 50%, 75%, 95% or\n"
-        "                outside; a note when the age is outside the reference's\n"
-        "  phase_angle_* z of the phase angle against healthy adults of the same sex and age\n"
-        "                band, and below_p5, p5_p95 or above_p95: Barbosa-Silva et al. 2005,\n"
-        "                ages 18 and over\n"
-        "  ffm           fat-free mass, Kyle et al. 2001, ages 20-94 and BMI 17.0-33.8:\n"
-        "                -4.104 + 0.518 H^2/R + 0.231 W + 0.130 Xc + 4.229 sex; fm = W - ffm,\n"
-        "                fat_percent = fm / W 100\n"
-        "  tbw           total body water in litres, Sun et al. 2003, ages 12-94:\n"
-        "                men 1.20 + 0.45 H^2/R + 0.18 W, women 3.75 + 0.45 H^2/R + 0.11 W\n"
+        "  bmi            W / (H/100)^2\n"
+        "  r_h, xc_h      R and Xc over the height in metres, ohm/m\n"
+        "  biva_*         BIVA, Piccoli et al. 1994: the distance of (R/H, Xc/H) from the mean\n"
+        "                 of the reference population of the same sex, in its standard units,\n"
+        "                 and the smallest tolerance ellipse that holds it: 50%, 75%, 95% or\n"
+        "                 outside; a note when the age is outside the reference's\n"
+        "  phase_angle_*  z of the phase angle against healthy adults of the same sex and age\n"
+        "                 band, and below_p5, p5_p95 or above_p95: Barbosa-Silva et al. 2005,\n"
+        "                 ages 18 and over\n"
+        "  ffm            fat-free mass, Kyle et al. 2001, ages 20-94 and BMI 17.0-33.8:\n"
+        "                 -4.104 + 0.518 H^2/R + 0.231 W + 0.130 Xc + 4.229 sex; fm = W - ffm,\n"
+        "                 fat_percent = fm / W 100\n"
+        "  tbw            total body water in litres, Sun et al. 2003, ages 12-94:\n"
+        "                 men 1.20 + 0.45 H^2/R + 0.18 W, women 3.75 + 0.45 H^2/R + 0.11 W\n"
         "bmi, r_h, xc_h, ffm, fm, fat_percent and tbw are rounded to 0.1, biva_distance and\n"
         "phase_angle_z to 0.01. The equations assume whole-body resistance and reactance at\n"
         "50 kHz, hand to foot, measured lying down (supine); R-Hand and R-Foot take no part.\n"
         "The results are population estimates for healthy adults, not a diagnosis.\n"
+        "\n"
         "A lab's own BIVA reference (--reference-file) is JSON: {\"name\", \"citation\",\n"
         "\"male\" and \"female\": {\"n\" (3 or more), \"r_h_mean\", \"r_h_sd\", \"xc_h_mean\",\n"
         "\"xc_h_sd\" (SDs above 0), \"r\" (between -1 and 1)}, and optionally \"age_min\" and\n"
         "\"age_max\"}; a file that is not this is refused with status 2 and the reason.\n"
         "--reference and --reference-file need a subject option; give one of them, not both.\n"
+        "\n"
         "A CSV file keeps the columns of its header: records with an analysis never go into a\n"
         "file of records without one, nor the other way round; such a file is refused with\n"
-        "status 2 before anything is measured, and stays as it was.\n"
-        "\n"
-        "  velumet-measure --port 3 --sex male --age 40 --height 175 --weight 70 --format json\n"
-        "        one measurement with what it means for a man of 40, 175 cm and 70 kg");
+        "status 2 before anything is measured, and stays as it was. For instance,\n"
+        "velumet-measure --port 3 --sex male --age 40 --height 175 --weight 70 --format json\n"
+        "takes one measurement with what it means for a man of 40, 175 cm and 70 kg.\n");
 }
 
 // A reference file that cannot be used is no wrong usage of the command
@@ -162,8 +168,7 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
         return commandline::usageError(program, text);
     };
     QCommandLineParser parser;
-    parser.setApplicationDescription(description() + QStringLiteral("\n\n") +
-                                     analysisDescription());
+    parser.setApplicationDescription(description().arg(analysisDescription()));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Measure on port N (1 to 32767); required."),
                                   QStringLiteral("N"));
