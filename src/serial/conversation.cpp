@@ -10,11 +10,28 @@
 Conversation::Conversation(QObject *parent) : QObject(parent), m_comm(new CommControl(this))
 {
     connect(m_comm, &CommControl::OnComm, this, &Conversation::onComm);
-    connect(m_comm, &CommControl::linkLost, this, &Conversation::lineLost);
+    connect(m_comm, &CommControl::linkLost, this, [this] {
+        stopHolding();
+        emit lineLost();
+    });
     m_quiet.start();
+    m_holdCheck.setSingleShot(true);
+    m_holdCheck.setTimerType(Qt::PreciseTimer);
+    connect(&m_holdCheck, &QTimer::timeout, this, &Conversation::sendWhenQuiet);
 }
 
 void Conversation::start(const QString &portText)
+{
+    open(portText);
+    if (!m_earlierAnswerMayCome) {
+        sendStartCommand();
+        return;
+    }
+    m_holding = true;
+    sendWhenQuiet();
+}
+
+void Conversation::open(const QString &portText)
 {
     emptyBuffer();
     m_comm->setSThreshold(1);
@@ -22,11 +39,14 @@ void Conversation::start(const QString &portText)
     m_comm->setCommPort(numbertext::toInt16(portText));
     m_comm->setSettings(QStringLiteral("9600,N,8,1"));
     m_comm->setPortOpen(true);
-    sendStartCommand();
+    // Nothing was heard while the port was closed: the quiet counts from now.
+    m_quiet.restart();
+    m_earlierAnswerMayCome = !m_owedDevice.isEmpty() && m_owedDevice == m_comm->device();
 }
 
 void Conversation::startAgain()
 {
+    stopHolding();
     emptyBuffer();
     m_comm->discardInput();
     sendStartCommand();
@@ -34,6 +54,7 @@ void Conversation::startAgain()
 
 void Conversation::close()
 {
+    stopHolding();
     if (m_comm->portOpen())
         m_comm->setPortOpen(false);
 }
@@ -61,6 +82,10 @@ void Conversation::receive(QStringView chunk)
     m_buffer.append(chunk);
     if (!settled)
         m_measurement = evaluation::evaluate(m_buffer);
+    // The frame is read at its 68th character; the line end after it is
+    // the last of the answer, and may come a latency timer later.
+    if (m_buffer.holdsFrame() && chunk.endsWith(u'\n'))
+        m_owedDevice.clear();
     emit bufferChanged();
 }
 
@@ -72,6 +97,15 @@ qint64 Conversation::quietMs() const
 void Conversation::onComm()
 {
     const qint16 event = m_comm->commEvent();
+    if (m_holding) {
+        // An earlier command's answer, or part of it: dropped, and the
+        // arrival restarts the quiet the held command waits for. Losses
+        // among it are no loss to the answer to come.
+        if (event == CommControl::comEvReceive)
+            m_comm->input();
+        sendWhenQuiet();
+        return;
+    }
     if (event == CommControl::comEventOverrun || event == CommControl::comEventRxOver)
         emit dataLost();
     else if (event == CommControl::comEvReceive)
@@ -82,4 +116,26 @@ void Conversation::sendStartCommand()
 {
     // "B" and the key the answer will be enciphered with; nothing after it.
     m_comm->setOutput(u'B' + mdlDecodeEncode::decodingKey());
+    m_owedDevice = m_comm->device();
+    m_earlierAnswerMayCome = false;
+}
+
+void Conversation::sendWhenQuiet()
+{
+    if (!m_holding)
+        return;
+    const qint64 quiet = quietMs();
+    if (quiet < m_lateAnswerMs) {
+        m_holdCheck.start(int(m_lateAnswerMs - quiet));
+        return;
+    }
+    stopHolding();
+    m_comm->discardInput();
+    sendStartCommand();
+}
+
+void Conversation::stopHolding()
+{
+    m_holding = false;
+    m_holdCheck.stop();
 }
