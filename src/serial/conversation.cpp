@@ -125,8 +125,8 @@ void Conversation::sendWhenQuiet()
     if (!m_holding)
         return;
     const qint64 quiet = quietMs();
-    if (quiet < m_lateAnswerMs) {
-        m_holdCheck.start(int(m_lateAnswerMs - quiet));
+    if (quiet < lateAnswerQuietMs) {
+        m_holdCheck.start(int(lateAnswerQuietMs - quiet));
         return;
     }
     stopHolding();

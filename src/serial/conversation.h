@@ -34,18 +34,18 @@ class Conversation : public QObject
     Q_OBJECT
 
 public:
-    // The window has no timeout of its own: the quiet a Start waits for on a
-    // device still owed an answer is velumet-measure's default timeout, the
-    // time a box is given to begin an answer.
-    static constexpr qint64 defaultLateAnswerMs = 2000;
+    // The quiet start() waits for on a device still owed an answer. The
+    // window has no timeout of its own: this is velumet-measure's default
+    // one, the time a box is given to begin an answer.
+    static constexpr qint64 lateAnswerQuietMs = 2000;
 
     explicit Conversation(QObject *parent = nullptr);
 
     // Empties the receive buffer, then opens the port the text names at
     // 9600,N,8,1 and sends the start command; on a device still owed an
     // earlier answer (mayCarryEarlierAnswer()) the command waits until the
-    // line has been quiet for lateAnswerMs(), and what arrives meanwhile is
-    // dropped. Throws Failure: 13 or 6 for a text that is no 16-bit number,
+    // line has been quiet for lateAnswerQuietMs, and what arrives meanwhile
+    // is dropped. Throws Failure: 13 or 6 for a text that is no 16-bit number,
     // 380 for a number below 1, 8005 while a port is open, 8002 when the
     // device cannot be opened. A failure leaves the steps after it undone.
     void start(const QString &portText);
@@ -72,11 +72,6 @@ public:
     // The port just opened leads to a device that still owes the answer to
     // a command sent before it was last closed or lost.
     bool mayCarryEarlierAnswer() const { return m_earlierAnswerMayCome; }
-    // start() holds its command until the line has been quiet this long.
-    void setLateAnswerMs(qint64 ms) { m_lateAnswerMs = ms; }
-    qint64 lateAnswerMs() const { return m_lateAnswerMs; }
-    // start() is waiting for the quiet before it sends.
-    bool holdsStartCommand() const { return m_holding; }
 
     // The two ways the receive buffer changes; each change is evaluated
     // once and announced with bufferChanged().
@@ -119,7 +114,6 @@ private:
     // whole; empty when nothing of ours is on its way.
     QString m_owedDevice;
     bool m_earlierAnswerMayCome = false;
-    qint64 m_lateAnswerMs = defaultLateAnswerMs;
     bool m_holding = false;
     QTimer m_holdCheck;
 };
