@@ -12,6 +12,7 @@ Conversation::Conversation(QObject *parent) : QObject(parent), m_comm(new CommCo
     connect(m_comm, &CommControl::OnComm, this, &Conversation::onComm);
     connect(m_comm, &CommControl::linkLost, this, [this] {
         stopHolding();
+        m_owedToLostLine = !m_owedDevice.isEmpty();
         emit lineLost();
     });
     m_quiet.start();
@@ -23,7 +24,11 @@ Conversation::Conversation(QObject *parent) : QObject(parent), m_comm(new CommCo
 void Conversation::start(const QString &portText)
 {
     open(portText);
-    if (!m_earlierAnswerMayCome) {
+    // A device that went away took with it what an adapter held, and by the
+    // time it is back and Start is pressed, a box's answer (70 ms on the
+    // line) is long over. Only a conversation the window ended itself may
+    // leave an answer on its way to the next Start.
+    if (!m_earlierAnswerMayCome || m_owedToLostLine) {
         sendStartCommand();
         return;
     }
@@ -79,12 +84,17 @@ void Conversation::receive(QStringView chunk)
     if (!chunk.isEmpty())
         m_quiet.restart();
     const bool settled = m_buffer.holdsFrame();
+    const qint64 before = m_buffer.length();
     m_buffer.append(chunk);
     if (!settled)
         m_measurement = evaluation::evaluate(m_buffer);
-    // The frame is read at its 68th character; the line end after it is
-    // the last of the answer, and may come a latency timer later.
-    if (m_buffer.holdsFrame() && chunk.endsWith(u'\n'))
+    // The frame is read at its 68th character; the line end after it is the
+    // last of the answer, and may come a latency timer later. Found by its
+    // place, not by where a chunk ends: what a device sends after it may
+    // come in the same chunk.
+    const qint64 lineEnd = ReceiveBuffer::triggerLength - before;
+    if (m_buffer.holdsFrame() && lineEnd < chunk.size() &&
+        chunk.indexOf(u'\n', std::max<qint64>(0, lineEnd)) >= 0)
         m_owedDevice.clear();
     emit bufferChanged();
 }
@@ -118,6 +128,7 @@ void Conversation::sendStartCommand()
     m_comm->setOutput(u'B' + mdlDecodeEncode::decodingKey());
     m_owedDevice = m_comm->device();
     m_earlierAnswerMayCome = false;
+    m_owedToLostLine = false;
 }
 
 void Conversation::sendWhenQuiet()

@@ -43,10 +43,10 @@ public:
 
     // Empties the receive buffer, then opens the port the text names at
     // 9600,N,8,1 and sends the start command; on a device still owed an
-    // earlier answer (mayCarryEarlierAnswer()) the command waits until the
-    // line has been quiet for lateAnswerQuietMs, and what arrives meanwhile
-    // is dropped. Throws Failure: 13 or 6 for a text that is no 16-bit number,
-    // 380 for a number below 1, 8005 while a port is open, 8002 when the
+    // earlier answer (mayCarryEarlierAnswer()) by a conversation that was
+    // closed, not lost, the command waits until the line has been quiet for
+    // lateAnswerQuietMs, and what arrives meanwhile is dropped. Throws Failure: 13 or 6 for a text
+    // that is no 16-bit number, 380 for a number below 1, 8005 while a port is open, 8002 when the
     // device cannot be opened. A failure leaves the steps after it undone.
     void start(const QString &portText);
 
@@ -114,6 +114,8 @@ private:
     // whole; empty when nothing of ours is on its way.
     QString m_owedDevice;
     bool m_earlierAnswerMayCome = false;
+    // The answer still owed was cut off by a lost line.
+    bool m_owedToLostLine = false;
     bool m_holding = false;
     QTimer m_holdCheck;
 };
