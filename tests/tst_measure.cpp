@@ -240,6 +240,7 @@ private slots:
     void noRunTakesAnEarlierRunsAnswer();
     void stoppedRunLeavesItsAnswerToNoLaterRun_data();
     void stoppedRunLeavesItsAnswerToNoLaterRun();
+    void secondStopEndsTheWaitForALateAnswer();
     void reopenAfterALostLineWaitsForTheAnswerItCutOff();
     void missedBeatsAreSkipped();
     void dataLostIsAFailedMeasurement();
@@ -592,6 +593,34 @@ void TestMeasure::stoppedRunLeavesItsAnswerToNoLaterRun()
         0.2);
 }
 
+// The wait for a late answer after a stop is the failing run's to pay, but
+// a user who asks again does not wait for it.
+void TestMeasure::secondStopEndsTheWaitForALateAnswer()
+{
+    box::Behaviour silent = fastBox();
+    silent.fault = box::Fault::Silent;
+    box::SimulatedBox device(silent);
+    QElapsedTimer sinceFirst;
+    int sent = 0;
+    const Run result = run(
+        {QStringLiteral("--port"), port(device), QStringLiteral("--timeout"), QStringLiteral("10")},
+        {}, [&](QProcess &process, const QByteArray &) {
+            if (sent == 0 && !device.received().isEmpty()) {
+                sendSignal(process, SIGINT);
+                sinceFirst.start();
+                ++sent;
+            } else if (sent == 1 && sinceFirst.elapsed() > 500) {
+                sendSignal(process, SIGINT);
+                ++sent;
+            }
+        });
+    QCOMPARE(sent, 2);
+    QVERIFY2(sinceFirst.elapsed() < 5000, qPrintable(QString::number(sinceFirst.elapsed())));
+    QCOMPARE(result.status, 128 + SIGINT);
+    QVERIFY2(result.err.contains("waiting until the line has been quiet for 10 s"),
+             result.err.constData());
+}
+
 // The line is lost while the box works on a start command; the device is
 // back at the next measurement, and the answer to that command comes after
 // the reopen. The series runs here, so that the loss can be staged on its
@@ -855,6 +884,8 @@ void TestMeasure::signalBeforeTheCountEndsWithItsStatus()
     silent.fault = box::Fault::Silent;
     box::SimulatedBox device(silent);
     bool sent = false;
+    // Stopped with its answer on the way, the run waits for a quiet line as
+    // long as the timeout before it exits: a short one keeps the test short.
     const Run result =
         run({QStringLiteral("--port"), port(device), QStringLiteral("--count"),
              QString::number(count), QStringLiteral("--timeout"), QStringLiteral("2")},
