@@ -136,6 +136,8 @@ private slots:
     void lostCharactersAreReportedFromTheCounters();
     void countersAreNotAskedWhereTheDriverHasNone();
     void deviceThatGoesAwayClosesThePortWithoutSpinning();
+    void portErrorsThatEndTheLine_data();
+    void portErrorsThatEndTheLine();
 
 private:
     TemporaryConfigHome m_configHome;
@@ -577,6 +579,52 @@ void TestCommControl::deviceThatGoesAwayClosesThePortWithoutSpinning()
     device = std::make_unique<box::SimulatedBox>(box::Behaviour{}, port);
     openPort(comm, port);
     QVERIFY(comm.portOpen());
+}
+
+void TestCommControl::portErrorsThatEndTheLine_data()
+{
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("lost");
+    QTest::newRow("NoError (after every good open)") << QSerialPort::NoError << false;
+    QTest::newRow("TimeoutError (a blocking wait)") << QSerialPort::TimeoutError << false;
+    QTest::newRow("UnsupportedOperationError (no modem lines)")
+        << QSerialPort::UnsupportedOperationError << false;
+    // What a serial port reports when a read or its notification fails,
+    // after which it starts no new read.
+    QTest::newRow("DeviceNotFoundError") << QSerialPort::DeviceNotFoundError << true;
+    QTest::newRow("PermissionError") << QSerialPort::PermissionError << true;
+    QTest::newRow("OpenError") << QSerialPort::OpenError << true;
+    QTest::newRow("WriteError") << QSerialPort::WriteError << true;
+    QTest::newRow("ReadError") << QSerialPort::ReadError << true;
+    QTest::newRow("ResourceError") << QSerialPort::ResourceError << true;
+    QTest::newRow("UnknownError") << QSerialPort::UnknownError << true;
+    QTest::newRow("NotOpenError") << QSerialPort::NotOpenError << true;
+}
+
+// An error that may have left the port deaf ends the line, so that the next
+// measurement opens the device afresh and hears it again; one that says
+// nothing about the line leaves the conversation alone.
+void TestCommControl::portErrorsThatEndTheLine()
+{
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, lost);
+    box::SimulatedBox device(box::Behaviour{});
+    CommControl comm;
+    comm.setRThreshold(1);
+    const QSignalSpy linkLost(&comm, &CommControl::linkLost);
+    openPort(comm, device.port());
+    auto *port = comm.findChild<QSerialPort *>();
+    QVERIFY(port);
+
+    emit port->errorOccurred(error);
+    QTest::qWait(50);
+    QCOMPARE(linkLost.size(), lost ? 1 : 0);
+    QCOMPARE(comm.portOpen(), !lost);
+    if (lost)
+        openPort(comm, device.port());
+    device.send("ab");
+    QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), 2, 5000);
+    QCOMPARE(comm.input(), QStringLiteral("ab"));
 }
 
 QTEST_MAIN(TestCommControl)

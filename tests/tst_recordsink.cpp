@@ -1,13 +1,24 @@
+#include "record/outputfile.h"
 #include "record/recordsink.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +83,99 @@ private:
     bool m_set = false;
 };
 
+// Standard output goes to a file for the life of this object, through one
+// description, as a shell's ">>" sets it up for the runs it starts.
+class StandardOutputTo
+{
+public:
+    explicit StandardOutputTo(const QString &path) : m_saved(::dup(STDOUT_FILENO))
+    {
+        std::fflush(stdout);
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        m_set = fd >= 0 && ::dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
+        ::close(fd);
+    }
+    ~StandardOutputTo()
+    {
+        std::fflush(stdout);
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+    }
+    StandardOutputTo(const StandardOutputTo &) = delete;
+    StandardOutputTo &operator=(const StandardOutputTo &) = delete;
+    bool set() const { return m_set; }
+
+private:
+    int m_saved;
+    bool m_set = false;
+};
+
+// The lowest descriptor number free now is the last one a process may
+// open while this exists.
+class OneMoreDescriptor
+{
+public:
+    OneMoreDescriptor()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_previous);
+        const int lowest = ::dup(STDIN_FILENO);
+        ::close(lowest);
+        const rlimit lower{rlim_t(lowest + 1), m_previous.rlim_max};
+        m_set = lowest >= 0 && ::setrlimit(RLIMIT_NOFILE, &lower) == 0;
+    }
+    ~OneMoreDescriptor() { ::setrlimit(RLIMIT_NOFILE, &m_previous); }
+    OneMoreDescriptor(const OneMoreDescriptor &) = delete;
+    OneMoreDescriptor &operator=(const OneMoreDescriptor &) = delete;
+    bool set() const { return m_set; }
+
+private:
+    rlimit m_previous{};
+    bool m_set = false;
+};
+
+Record numbered(int port, int number)
+{
+    Record numberedRecord = record(port);
+    numberedRecord.measurement.numbers[Measurement::Resistance] = number;
+    numberedRecord.measurement.texts[Measurement::Resistance] = QString::number(number);
+    return numberedRecord;
+}
+
+// This program as one of the runs a test starts (see main()): it appends
+// numbered CSV records to standard output until a write fails, and names
+// on standard error each record it was told is written.
+int writeUntilRefused(int port)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    RecordSink sink(recordformat::Format::Csv);
+    if (!sink.open(QString()))
+        return 2;
+    for (int number = 1; number <= 100000; ++number) {
+        if (!sink.write(numbered(port, number)))
+            return 1;
+        std::fprintf(stderr, "%d,%d\n", port, number);
+    }
+    return 0;
+}
+
+// This program appending one record to path; the error, if any, on
+// standard error.
+int appendOne(const QString &path)
+{
+    RecordSink sink(recordformat::Format::Csv);
+    if (!sink.open(path) || !sink.write(record())) {
+        std::fprintf(stderr, "%s\n", qPrintable(sink.errorString()));
+        return 1;
+    }
+    return 0;
+}
+
+QString thisProgram()
+{
+    return QCoreApplication::applicationFilePath();
+}
+
 } // namespace
 
 // How records reach a file: whole or not at all, one header per file, each
@@ -87,6 +191,10 @@ private slots:
     void lastLineOfAnotherProgramIsEnded_data();
     void lastLineOfAnotherProgramIsEnded();
     void sinksOpenedTogetherWriteOneHeader();
+    void runsSharingOneDescriptionTakeTurns();
+    void runsSharingStandardOutputUntilTheDiskIsFull();
+    void dropFolderTakesANewFile();
+    void refusedNewFileIsNotLeftBehind();
     void fifoWithoutReaderIsRefused();
     void csvHeaderFixesTheColumns_data();
     void csvHeaderFixesTheColumns();
@@ -178,6 +286,113 @@ void TestRecordSink::sinksOpenedTogetherWriteOneHeader()
                                  recordformat::csv(record(4)));
 }
 
+// Two runs whose standard output a shell opened once share its description;
+// the lock must keep them apart all the same.
+void TestRecordSink::runsSharingOneDescriptionTakeTurns()
+{
+    // Checked once standard output is the test's own again, where a failure
+    // is reported.
+    bool opened = false;
+    bool firstLocked = false;
+    std::atomic<bool> secondLocked = false;
+    bool lockedWhileHeld = true;
+    {
+        const StandardOutputTo redirected(m_dir.filePath(QStringLiteral("turns.csv")));
+        OutputFile first;
+        OutputFile second;
+        opened = redirected.set() && first.openStandardOutput() && first.isRegularFile() &&
+                 second.openStandardOutput();
+        firstLocked = opened && first.lock();
+        if (firstLocked) {
+            std::thread other([&] { secondLocked = second.lock(); });
+            QTest::qWait(200);
+            lockedWhileHeld = secondLocked;
+            first.unlock();
+            other.join();
+            second.unlock();
+        }
+    }
+    QVERIFY(opened);
+    QVERIFY(firstLocked);
+    QVERIFY2(!lockedWhileHeld, "both runs held the lock at once");
+    QVERIFY(secondLocked);
+}
+
+// "(run & run) >> log" with the disk full in the middle: one header, whole
+// lines, and every record a run was told is written is there.
+void TestRecordSink::runsSharingStandardOutputUntilTheDiskIsFull()
+{
+    const QString path = m_dir.filePath(QStringLiteral("both.csv"));
+    QFile::remove(path);
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("ulimit -f 16; (\"$0\" --writer 1 2>written1 & "
+                                "\"$0\" --writer 2 2>written2 & wait) >> both.csv"),
+                 thisProgram()});
+    QVERIFY(shell.waitForFinished(60000));
+    QCOMPARE(shell.exitCode(), 0);
+
+    const QList<QByteArray> lines = contents(path).split('\n');
+    QVERIFY(lines.size() > 100);
+    QCOMPARE(lines.first() + '\n', recordformat::csvHeader());
+    QCOMPARE(lines.last(), QByteArray()); // nothing after the last line end
+    QSet<QByteArray> inFile;
+    for (const QByteArray &line : lines.mid(1, lines.size() - 2)) {
+        const QList<QByteArray> fields = line.split(',');
+        QVERIFY2(fields.size() == 8 && line.endsWith('\r'), line.constData());
+        inFile.insert(fields[1] + ',' + fields[2]);
+    }
+    int reported = 0;
+    for (const QString name : {QStringLiteral("written1"), QStringLiteral("written2")}) {
+        for (const QByteArray &written : contents(m_dir.filePath(name)).split('\n')) {
+            if (written.isEmpty())
+                continue;
+            ++reported;
+            QVERIFY2(inFile.contains(written), written.constData());
+        }
+    }
+    QCOMPARE(reported, inFile.size());
+}
+
+// A directory others may write to but not read: a new file in it is
+// accepted, its directory entry synced with the file system.
+void TestRecordSink::dropFolderTakesANewFile()
+{
+    const QTemporaryDir top;
+    const QString drop = top.filePath(QStringLiteral("drop"));
+    QVERIFY(QDir().mkdir(drop));
+    QVERIFY(::chmod(QFile::encodeName(top.path()).constData(), 0711) == 0);
+    QVERIFY(::chmod(QFile::encodeName(drop).constData(), 0733) == 0);
+    const QString path = drop + QStringLiteral("/log.csv");
+    QProcess nobody;
+    nobody.start(QStringLiteral("setpriv"),
+                 {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                  QStringLiteral("--clear-groups"), thisProgram(), QStringLiteral("--append"),
+                  path});
+    QVERIFY(nobody.waitForFinished(10000));
+    QVERIFY2(nobody.exitCode() == 0, nobody.readAllStandardError().constData());
+    QCOMPARE(contents(path), recordformat::csvHeader() + recordformat::csv(record()));
+}
+
+// A new file that cannot be made to last is refused, and goes again: left
+// empty, the next run would take it for a file of its own.
+void TestRecordSink::refusedNewFileIsNotLeftBehind()
+{
+    const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
+    QFile::remove(path);
+    RecordSink sink(recordformat::Format::Csv);
+    {
+        // The file takes the last descriptor; its directory gets none.
+        const OneMoreDescriptor limit;
+        QVERIFY(limit.set());
+        QVERIFY(!sink.open(path));
+    }
+    QCOMPARE(sink.errorString(), QStringLiteral("Too many open files"));
+    QVERIFY(!QFile::exists(path));
+}
+
 void TestRecordSink::fifoWithoutReaderIsRefused()
 {
     const QString path = m_dir.filePath(QStringLiteral("fifo"));
@@ -237,5 +452,16 @@ void TestRecordSink::csvHeaderFixesTheColumns()
     QCOMPARE(contents(path), before + header + recordformat::csv(added));
 }
 
-QTEST_GUILESS_MAIN(TestRecordSink)
+// "--writer PORT" and "--append PATH" run this program as one of the
+// processes a test starts; anything else runs the tests.
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "--writer") == 0)
+        return writeUntilRefused(std::atoi(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--append") == 0)
+        return appendOne(QFile::decodeName(argv[2]));
+    QCoreApplication app(argc, argv);
+    TestRecordSink test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_recordsink.moc"

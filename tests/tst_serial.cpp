@@ -8,6 +8,7 @@
 #include "temporaryconfighome.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLocale>
 #include <QSerialPort>
@@ -62,6 +63,7 @@ private slots:
     void portWithoutUsableDevice_data();
     void portWithoutUsableDevice();
     void startWhileOpenEndsTheConversation();
+    void lateAnswerToAnEarlierStartIsNeverShown();
     void dataLoss_data();
     void dataLoss();
     void dataLossBoxesDoNotStack();
@@ -250,6 +252,35 @@ void TestSerial::portWithoutUsableDevice()
     QVERIFY(!Form1Access::comm(form).portOpen());
     QTest::qWait(100);
     QCOMPARE(device.received(), QByteArray());
+}
+
+// Start gets no answer, Start closes, Start again: the answer to the first
+// command arrives after the third Start. The box numbers its answers in
+// R-Foot, so the display tells whose answer it shows.
+void TestSerial::lateAnswerToAnEarlierStartIsNeverShown()
+{
+    constexpr int lateMs = 1500;
+    box::Behaviour late = fastBox();
+    late.fault = box::Fault::LateFirst;
+    late.delayMs = lateMs;
+    late.numbered = true;
+    box::SimulatedBox device(late);
+    Form1 form;
+    const MessageBoxAnswerer answerer;
+    QElapsedTimer clock;
+    clock.start();
+    Form1Access::start(form, portText(device));
+    QTRY_VERIFY_WITH_TIMEOUT(!device.received().isEmpty(), 5000);
+    Form1Access::start(form, portText(device));
+    QVERIFY(!Form1Access::comm(form).portOpen());
+    Form1Access::start(form, portText(device));
+    QVERIFY(Form1Access::comm(form).portOpen());
+    QVERIFY2(clock.elapsed() < lateMs, "the late answer came before the third Start");
+
+    QTRY_VERIFY_WITH_TIMEOUT(!Form1Access::display(form)[3].isEmpty(), 10000);
+    QCOMPARE(Form1Access::display(form)[3], QStringLiteral("0.2"));
+    QCOMPARE(device.received(), QByteArray("B593817").repeated(2));
+    QVERIFY(answerer.shown().isEmpty());
 }
 
 void TestSerial::startWhileOpenEndsTheConversation()

@@ -52,13 +52,25 @@ int main(int argc, char *argv[])
         const auto stoppedStatus = [untilStopped](int signal) {
             return untilStopped ? exitstatus::measurementFailed : 128 + signal;
         };
-        const QuitOnSignals quitOnSignals(stoppedStatus);
         Series series(options, sink);
         QObject::connect(&series, &Series::finished, &app, &QCoreApplication::quit);
-        if (!series.begin())
-            return exitstatus::portUnavailable;
-        QCoreApplication::exec();
-        const int signal = quitOnSignals.received();
+        QObject::connect(&series, &Series::lineReleased, &app, &QCoreApplication::quit);
+        int signal = 0;
+        {
+            const QuitOnSignals quitOnSignals(stoppedStatus);
+            if (!series.begin())
+                return exitstatus::portUnavailable;
+            QCoreApplication::exec();
+            signal = quitOnSignals.received();
+        }
+        // The answer to the last command may still be on its way; the run
+        // keeps the port until it cannot reach the next one. Watched anew,
+        // since the first stop request has used up its grace: another one
+        // ends the wait.
+        if (series.holdLine()) {
+            const QuitOnSignals quitOnSignals(stoppedStatus);
+            QCoreApplication::exec();
+        }
         if (signal != 0 && !untilStopped && !series.isComplete())
             return 128 + signal;
         return series.status();

@@ -18,6 +18,12 @@ namespace {
 // some adapters wait longer. Three such timers are a margin that costs a lab
 // nothing at the intervals it measures at.
 constexpr qint64 quietGuardMs = 50;
+// How long a run that has its frame waits for the answer's line end before it
+// lets the port go: longer than the longest latency timer a USB serial
+// adapter can be set to (255 ms), since the next run would receive the line
+// end ahead of its own answer. A healthy answer's line end comes with its
+// last characters, so this costs a run nothing.
+constexpr qint64 lineEndWaitMs = 500;
 
 // A device that cannot be opened is tried again later each time, up to this
 // (or the interval, whichever is longer), rather than as fast as the opens fail.
@@ -64,15 +70,20 @@ Series::Series(const Options &options, RecordSink &sink, QObject *parent)
         if (m_phase == Phase::Measuring)
             fail(QStringLiteral("data lost"));
     });
-    connect(&m_conversation, &Conversation::lineLost, this,
-            [this] { fail(QStringLiteral("line lost")); });
+    connect(&m_conversation, &Conversation::lineLost, this, [this] {
+        // Nothing can reach a later run through a line that is gone.
+        if (m_phase == Phase::Releasing)
+            release();
+        else
+            fail(QStringLiteral("line lost"));
+    });
 }
 
 bool Series::begin()
 {
     const QString port = QString::number(m_options.port);
     try {
-        m_conversation.start(port);
+        m_conversation.open(port);
     } catch (const Failure &failure) {
         const CommControl &comm = m_conversation.comm();
         if (comm.openError().isEmpty()) {
@@ -88,8 +99,9 @@ bool Series::begin()
     }
     m_clock.start();
     m_started = 1;
-    m_phase = Phase::Measuring;
-    m_timeout.start(milliseconds(m_options.timeoutSeconds));
+    // A run before this one held the line until its answers were over, so
+    // the first command goes out at once.
+    send();
     return true;
 }
 
@@ -109,17 +121,13 @@ void Series::measure()
     if (m_conversation.isOpen()) {
         // After a failure the answer to the command given up on may still
         // come; it must have come and gone before the next command goes out.
-        m_quietNeededMs = m_lastFailed ? milliseconds(m_options.timeoutSeconds) : quietGuardMs;
-        m_quietDeadline.setRemainingTime(m_quietNeededMs + milliseconds(m_options.timeoutSeconds));
-        m_phase = Phase::Settling;
-        awaitQuiet();
+        settle(m_lastFailed ? milliseconds(m_options.timeoutSeconds) : quietGuardMs);
         return;
     }
-    // A fresh open drops whatever was waiting: nothing of ours is in flight.
-    m_phase = Phase::Measuring;
     try {
-        m_conversation.start(QString::number(m_options.port));
+        m_conversation.open(QString::number(m_options.port));
     } catch (const Failure &failure) {
+        m_phase = Phase::Measuring;
         ++m_unreachable;
         const CommControl &comm = m_conversation.comm();
         fail(QStringLiteral("cannot open port: ") +
@@ -127,23 +135,52 @@ void Series::measure()
         return;
     }
     m_unreachable = 0;
-    m_timeout.start(milliseconds(m_options.timeoutSeconds));
+    // The open dropped whatever was waiting, but the device may come back
+    // with the answer to the command the lost line cut off still on its way
+    // (the box kept it, or the adapter did).
+    if (m_conversation.mayCarryEarlierAnswer())
+        settle(milliseconds(m_options.timeoutSeconds));
+    else
+        send();
+}
+
+void Series::settle(qint64 quietNeededMs)
+{
+    m_quietNeededMs = quietNeededMs;
+    m_quietDeadline.setRemainingTime(m_quietNeededMs + milliseconds(m_options.timeoutSeconds));
+    m_phase = Phase::Settling;
+    awaitQuiet();
 }
 
 void Series::awaitQuiet()
 {
-    if (m_phase != Phase::Settling)
+    if (m_phase != Phase::Settling && m_phase != Phase::Releasing)
         return;
+    const bool releasing = m_phase == Phase::Releasing;
     const qint64 quiet = m_conversation.quietMs();
+    if (releasing && m_conversation.answerOver()) {
+        release();
+        return;
+    }
     if (quiet >= m_quietNeededMs) {
-        send();
+        if (releasing)
+            release();
+        else
+            send();
         return;
     }
     if (m_quietDeadline.hasExpired()) {
-        fail(QStringLiteral("the line did not fall quiet for %1 s within %2 s; no start command "
-                            "was sent")
-                 .arg(secondsText(m_quietNeededMs),
-                      secondsText(m_quietNeededMs + milliseconds(m_options.timeoutSeconds))));
+        const QString notQuiet =
+            QStringLiteral("the line did not fall quiet for %1 s within %2 s")
+                .arg(secondsText(m_quietNeededMs),
+                     secondsText(m_quietNeededMs + milliseconds(m_options.timeoutSeconds)));
+        if (releasing) {
+            message(QStringLiteral("port %1: %2; whoever opens it next may receive the rest")
+                        .arg(QString::number(m_options.port), notQuiet));
+            release();
+        } else {
+            fail(notQuiet + QStringLiteral("; no start command was sent"));
+        }
         return;
     }
     m_quietCheck.start(int(
@@ -159,7 +196,7 @@ void Series::send()
 
 void Series::onBufferChanged()
 {
-    if (m_phase == Phase::Settling) {
+    if (m_phase == Phase::Settling || m_phase == Phase::Releasing) {
         // Whatever came answers an earlier command: the quiet starts over.
         awaitQuiet();
         return;
@@ -177,7 +214,7 @@ void Series::onBufferChanged()
 
 void Series::fail(const QString &error, std::optional<Measurement> measurement)
 {
-    if (m_phase == Phase::Waiting)
+    if (m_phase == Phase::Waiting || m_phase == Phase::Releasing)
         return;
     message(QStringLiteral("port %1: %2").arg(QString::number(m_options.port), error));
     ++m_failed;
@@ -227,4 +264,37 @@ void Series::scheduleNext()
     // A beat that passed while a measurement overran is skipped, not made up.
     const qint64 due = interval == 0 ? earliest : (earliest + interval - 1) / interval * interval;
     m_nextStart.start(int(due - now));
+}
+
+bool Series::holdLine()
+{
+    const bool cutOff = m_phase == Phase::Measuring;
+    m_phase = Phase::Waiting;
+    m_timeout.stop();
+    m_nextStart.stop();
+    m_quietCheck.stop();
+    if (!m_conversation.isOpen() || m_conversation.answerOver())
+        return false;
+    // Our frame came, so only its line end is still on its way; otherwise
+    // the answer was given up on, and a late one begins within a timeout.
+    const bool frameCame = m_conversation.buffer().holdsFrame();
+    if (cutOff && !frameCame)
+        m_conversation.restartQuiet();
+    m_quietNeededMs = frameCame ? lineEndWaitMs : milliseconds(m_options.timeoutSeconds);
+    m_quietDeadline.setRemainingTime(m_quietNeededMs + milliseconds(m_options.timeoutSeconds));
+    if (!frameCame)
+        message(QStringLiteral("port %1: waiting until the line has been quiet for %2 s, so that "
+                               "an answer still on its way reaches no later run")
+                    .arg(QString::number(m_options.port), secondsText(m_quietNeededMs)));
+    m_phase = Phase::Releasing;
+    awaitQuiet();
+    return m_phase == Phase::Releasing;
+}
+
+void Series::release()
+{
+    m_phase = Phase::Waiting;
+    m_quietCheck.stop();
+    m_conversation.close();
+    emit lineReleased();
 }

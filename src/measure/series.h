@@ -21,7 +21,11 @@
 //
 // An answer is taken only for the command it answers: a start command goes
 // out once the line has been quiet for a while, long enough after a failure
-// for a late answer to the command given up on to have come and gone.
+// for a late answer to the command given up on to have come and gone. The
+// same holds across a reopen after a lost line, and across runs: a run lets
+// the port go only once its last answer is over (holdLine()), so that the
+// next run may send at once. The run that gave up on an answer pays for
+// the wait, not every run.
 class Series : public QObject
 {
     Q_OBJECT
@@ -38,19 +42,33 @@ public:
     // Every measurement asked for has its record (never, for --count 0).
     bool isComplete() const;
 
+    // Ends the series, whatever it was doing (a stop request), and keeps the
+    // port until no answer of ours can still reach whoever opens it next:
+    // false when it can go at once; else true, and lineReleased() follows.
+    // A healthy answer is over with its line end; one whose frame came
+    // but not its line end waits for that or a short quiet; one given up on
+    // (failed, or cut off by the stop) waits until the line has been quiet
+    // for a whole timeout. A line that never falls quiet is let go after
+    // that quiet plus a timeout, with a message.
+    bool holdLine();
+
     Conversation &conversation() { return m_conversation; }
 
 signals:
     // The series has taken every measurement it was asked for, or cannot
     // write its records any more.
     void finished();
+    // After holdLine(): the port may go.
+    void lineReleased();
 
 private:
-    enum class Phase { Waiting, Settling, Measuring };
+    enum class Phase { Waiting, Settling, Measuring, Releasing };
 
     void measure();
     void awaitQuiet();
     void send();
+    void settle(qint64 quietNeededMs);
+    void release();
     void onBufferChanged();
     void fail(const QString &error, std::optional<Measurement> measurement = std::nullopt);
     // The record of a measurement that ended now, with its analysis when the

@@ -27,8 +27,9 @@ public:
     bool isRegularFile() const { return m_regular; }
 
     // The rest concerns a regular file only. While locked, no other run of
-    // ours appends to the same file. A lock the file system cannot give is
-    // no reason to lose records: the caller writes without it.
+    // ours appends to the same file, even one that shares our descriptor
+    // (two runs whose standard output a shell opened once): the lock is
+    // taken on a description of our own. False when it cannot be taken.
     bool lock();
     void unlock();
     std::optional<qint64> size();
@@ -46,6 +47,8 @@ public:
     // Writes every byte, however many calls it takes; appended to the end of
     // a regular file.
     bool writeAll(const QByteArray &bytes);
+    // How many bytes the last writeAll() put into the file, all or some.
+    qint64 bytesWritten() const { return m_written; }
 
     // Why the last call failed, in the system's words.
     const QString &errorString() const { return m_error; }
@@ -57,9 +60,11 @@ private:
 
     // A descriptor (POSIX) or a handle (Windows); -1: none.
     qintptr m_handle = -1;
-    // The last byte is read through one of its own: the one records go
-    // through may be write-only.
+    // A description of our own onto the same file: the last byte is read
+    // through it, since the one records go through may be write-only, and
+    // where that one is shared, the lock is taken on it.
     qintptr m_reader = -1;
+    qint64 m_written = 0;
     bool m_owned = false;
     bool m_regular = false;
     QString m_error;

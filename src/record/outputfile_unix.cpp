@@ -41,17 +41,48 @@ int openForAppending(const QByteArray &name, bool &created)
     return -1;
 }
 
-bool syncDirectoryOf(const QString &path)
+// Puts the new file's directory entry on the disk. A directory we may write
+// to but not read (a 0733 drop folder) cannot be opened to be synced, and
+// some file systems cannot sync a directory at all (EINVAL): then the whole
+// file system the file is on is synced instead, which takes the entry with it.
+bool syncDirectoryOf(const QString &path, int file)
 {
     const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
     const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
+        return (errno == EACCES || errno == EPERM) && ::syncfs(file) == 0;
+    bool synced = ::fsync(fd) == 0;
+    if (!synced && errno == EINVAL)
+        synced = ::syncfs(file) == 0;
     const int error = errno;
     ::close(fd);
     errno = error;
     return synced;
+}
+
+// Takes back a file this run created, unless someone else has written to it
+// or put another file in its place since.
+void removeCreated(const QByteArray &name, int fd)
+{
+    struct stat ours = {};
+    struct stat named = {};
+    if (::fstat(fd, &ours) == 0 && ours.st_size == 0 && ::stat(name.constData(), &named) == 0 &&
+        named.st_dev == ours.st_dev && named.st_ino == ours.st_ino)
+        ::unlink(name.constData());
+}
+
+// A description of our own onto the file handle leads to, opened once into
+// reader: for reading where we may; a file we may only write to (mode 0200)
+// is opened for writing, and its last byte cannot be read.
+int ownDescription(qintptr handle, qintptr &reader)
+{
+    if (reader < 0) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(handle);
+        reader = ::open(self.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (reader < 0 && errno == EACCES)
+            reader = ::open(self.constData(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+    }
+    return descriptor(reader);
 }
 
 } // namespace
@@ -77,8 +108,13 @@ bool OutputFile::open(const QString &path)
     m_owned = true;
     // Records are written whole, and a full pipe waits for its reader.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (created && !syncDirectoryOf(path)) {
+    if (created && !syncDirectoryOf(path, fd)) {
+        // Refused, the file is not left behind: an empty file would be
+        // accepted by the next run as if it were ours to append to.
         fail();
+        const int error = errno;
+        removeCreated(QFile::encodeName(path), fd);
+        errno = error;
         close();
         return false;
     }
@@ -101,7 +137,16 @@ bool OutputFile::openStandardOutput()
 
 bool OutputFile::lock()
 {
-    while (::flock(descriptor(m_handle), LOCK_EX) != 0) {
+    // flock() belongs to the open file description, and runs that share one
+    // (a shell's "(run & run) >> log") would all hold it at once. A file we
+    // opened is a description of our own already; standard output is opened
+    // anew through /proc. A lock we cannot take is refused, not skipped:
+    // without it two runs may both write a header, or cut back the other's
+    // record.
+    const int own = m_owned ? descriptor(m_handle) : ownDescription(m_handle, m_reader);
+    if (own < 0)
+        return fail();
+    while (::flock(own, LOCK_EX) != 0) {
         if (errno != EINTR)
             return fail();
     }
@@ -110,7 +155,7 @@ bool OutputFile::lock()
 
 void OutputFile::unlock()
 {
-    ::flock(descriptor(m_handle), LOCK_UN);
+    ::flock(m_owned ? descriptor(m_handle) : ownDescription(m_handle, m_reader), LOCK_UN);
 }
 
 std::optional<qint64> OutputFile::size()
@@ -125,21 +170,16 @@ std::optional<qint64> OutputFile::size()
 
 bool OutputFile::openReader()
 {
-    if (m_reader < 0) {
-        // The descriptor we append through may be write-only (a shell's
-        // ">>"); a second one, opened through it, reads the same file.
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_handle);
-        m_reader = ::open(self.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    }
-    return m_reader >= 0;
+    return ownDescription(m_handle, m_reader) >= 0;
 }
 
 std::optional<char> OutputFile::lastByte(qint64 size)
 {
-    if (!openReader())
-        return std::nullopt;
+    // The descriptor we append through may be write-only (a shell's ">>");
+    // one of our own, opened through it, reads the same file.
+    const int reader = ownDescription(m_handle, m_reader);
     char byte = 0;
-    if (size < 1 || ::pread(descriptor(m_reader), &byte, 1, size - 1) != 1)
+    if (reader < 0 || size < 1 || ::pread(reader, &byte, 1, size - 1) != 1)
         return std::nullopt;
     return byte;
 }
@@ -176,6 +216,7 @@ bool OutputFile::sync()
 
 bool OutputFile::writeAll(const QByteArray &bytes)
 {
+    m_written = 0;
     if (m_regular && ::lseek(descriptor(m_handle), 0, SEEK_END) < 0)
         return fail();
     const char *data = bytes.constData();
@@ -190,6 +231,7 @@ bool OutputFile::writeAll(const QByteArray &bytes)
             errno = EIO;
             return fail();
         }
+        m_written += written;
         data += written;
         left -= written;
     }

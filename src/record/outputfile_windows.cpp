@@ -185,6 +185,7 @@ bool OutputFile::sync()
 
 bool OutputFile::writeAll(const QByteArray &bytes)
 {
+    m_written = 0;
     const HANDLE handle = handleOf(m_handle);
     // A console takes text, not bytes: written as UTF-16, a record reads
     // the same whatever the console's code page.
@@ -213,6 +214,7 @@ bool OutputFile::writeAll(const QByteArray &bytes)
             m_error = QStringLiteral("nothing could be written");
             return false;
         }
+        m_written += written;
         data += written;
         left -= written;
     }

@@ -79,9 +79,13 @@ bool RecordSink::write(const Record &record)
 
 bool RecordSink::writeToRegularFile(const QByteArray &line)
 {
-    // Without the lock, two runs may both find the file empty; records stay
-    // whole all the same, since each goes down in one write.
-    const bool locked = m_file.lock();
+    // Under the lock no other run of ours appends: an empty file gets one
+    // header, and a failed write can be cut back. Without it neither holds,
+    // so nothing is written.
+    if (!m_file.lock()) {
+        m_error = QStringLiteral("cannot lock the file (%1)").arg(m_file.errorString());
+        return false;
+    }
     const std::optional<qint64> before = m_file.size();
     bool written = false;
     if (before) {
@@ -95,14 +99,19 @@ bool RecordSink::writeToRegularFile(const QByteArray &line)
         if (!written) {
             // What failed is told, not what cutting back may say after it.
             fail();
-            m_file.truncate(*before);
-            m_file.sync();
+            // Only our own bytes go: a file that is not what we left plus
+            // what we wrote has had something else appended meanwhile (a
+            // program that takes no lock of ours), and that stays.
+            const qint64 ours = m_file.bytesWritten();
+            if (ours > 0 && m_file.size() == *before + ours) {
+                m_file.truncate(*before);
+                m_file.sync();
+            }
         }
     } else {
         fail();
     }
-    if (locked)
-        m_file.unlock();
+    m_file.unlock();
     return written;
 }
 

@@ -11,9 +11,11 @@
 // record it reports failed is not there at all: a regular file is cut back
 // to what it held before, so a full disk never leaves half a line behind.
 //
-// Several runs may append to one file at once: each record, and the CSV
-// header before the first, is written under the file's lock, so the file
-// gets one header and whole lines. A file that does not end in a line break
+// Several runs may append to one file at once, through one descriptor or
+// each through its own: each record, and the CSV header before the first,
+// is written under the file's lock, so the file gets one header and whole
+// lines, and a failed write cuts back nothing but its own bytes. A lock that
+// cannot be taken fails the write. A file that does not end in a line break
 // (another program's last line) gets one before the first record.
 //
 // A CSV file's header fixes its columns: records with an analysis and

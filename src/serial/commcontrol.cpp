@@ -154,10 +154,18 @@ void CommControl::onBytesWritten()
 
 void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
 {
-    // NoError follows every good open, and modem-line calls on a device without
-    // modem lines report UnsupportedOperationError: neither loses the link.
-    if (!m_open || m_linkLost ||
-        (error != QSerialPort::ReadError && error != QSerialPort::ResourceError))
+    // NoError follows every good open, modem-line calls on a device without
+    // modem lines report UnsupportedOperationError, and TimeoutError comes
+    // only from the blocking waits we never use: none of them says anything
+    // about the line. Every other error on an open port does, on every
+    // platform: after a failed read or wait notification (the system's
+    // "access denied", "file not found", "device not connected" or "general
+    // failure", as Windows' serial drivers give them when an adapter goes)
+    // the serial port starts no new read, and an open port that never
+    // receives again would answer every later measurement with silence.
+    // Closing it lets the next measurement open the device afresh.
+    if (!m_open || m_linkLost || error == QSerialPort::NoError ||
+        error == QSerialPort::TimeoutError || error == QSerialPort::UnsupportedOperationError)
         return;
     // The device is gone: its descriptor stays readable forever, so the port
     // must close or the event loop would spin. Closing waits for the loop,

@@ -98,7 +98,8 @@ public:
 
 signals:
     void OnComm();
-    // The device went away; the port has been closed.
+    // The device went away, or the port failed in a way that leaves it
+    // unable to receive; the port has been closed.
     void linkLost();
 
 private:

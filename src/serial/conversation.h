@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringView>
+#include <QTimer>
 
 #include <optional>
 
@@ -17,19 +18,41 @@ class CommControl;
 // buffer, and every change of the buffer is evaluated. Widget-free, so that
 // the window and velumet-measure take their measurements the same way; each
 // face decides what a failure means to its user.
+//
+// An answer is only ever taken for the command it answers. Bytes already on
+// their way cannot be called back: a box that was slow, or a USB adapter
+// that holds the last byte back for its latency timer, delivers them to
+// whoever has the port open next. So the conversation keeps a debt: from a
+// start command until its answer has come whole, line end included, the
+// device may still carry it, across a close, a lost line and a new open.
+// Whoever opens a device that is owed an answer waits for a quiet line
+// before sending; whoever lets a port go while it is owed one (velumet-measure
+// at its end) holds it until the line has been quiet long enough. A healthy
+// answer pays nothing: its line end arrives with its last characters.
 class Conversation : public QObject
 {
     Q_OBJECT
 
 public:
+    // The quiet start() waits for on a device still owed an answer. The
+    // window has no timeout of its own: this is velumet-measure's default
+    // one, the time a box is given to begin an answer.
+    static constexpr qint64 lateAnswerQuietMs = 2000;
+
     explicit Conversation(QObject *parent = nullptr);
 
     // Empties the receive buffer, then opens the port the text names at
-    // 9600,N,8,1 and sends the start command. Throws Failure: 13 or 6 for a
-    // text that is no 16-bit number, 380 for a number below 1, 8005 while a
-    // port is open, 8002 when the device cannot be opened. A failure leaves
-    // the steps after it undone.
+    // 9600,N,8,1 and sends the start command; on a device still owed an
+    // earlier answer (mayCarryEarlierAnswer()) by a conversation that was
+    // closed, not lost, the command waits until the line has been quiet for
+    // lateAnswerQuietMs, and what arrives meanwhile is dropped. Throws Failure: 13 or 6 for a text
+    // that is no 16-bit number, 380 for a number below 1, 8005 while a port is open, 8002 when the
+    // device cannot be opened. A failure leaves the steps after it undone.
     void start(const QString &portText);
+
+    // As start(), without sending anything: the caller sends with
+    // startAgain() when the line allows it.
+    void open(const QString &portText);
 
     // The next measurement on the open port: empties the receive buffer,
     // drops what the device has sent so far, and sends the start command
@@ -41,6 +64,14 @@ public:
     // Closes the port if it is open; the buffer keeps what it holds.
     void close();
     bool isOpen() const;
+
+    // The answer to the last start command has come whole, line end
+    // included (or no command was sent): letting the port go now leaves
+    // nothing of ours on the line.
+    bool answerOver() const { return m_owedDevice.isEmpty(); }
+    // The port just opened leads to a device that still owes the answer to
+    // a command sent before it was last closed or lost.
+    bool mayCarryEarlierAnswer() const { return m_earlierAnswerMayCome; }
 
     // The two ways the receive buffer changes; each change is evaluated
     // once and announced with bufferChanged().
@@ -72,9 +103,19 @@ signals:
 private:
     void onComm();
     void sendStartCommand();
+    void sendWhenQuiet();
+    void stopHolding();
 
     CommControl *m_comm;
     ReceiveBuffer m_buffer;
     std::optional<Measurement> m_measurement;
     QElapsedTimer m_quiet;
+    // The device the last start command went to, until its answer has come
+    // whole; empty when nothing of ours is on its way.
+    QString m_owedDevice;
+    bool m_earlierAnswerMayCome = false;
+    // The answer still owed was cut off by a lost line.
+    bool m_owedToLostLine = false;
+    bool m_holding = false;
+    QTimer m_holdCheck;
 };
