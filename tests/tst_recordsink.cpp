@@ -198,6 +198,7 @@ private slots:
     void fifoWithoutReaderIsRefused();
     void csvHeaderFixesTheColumns_data();
     void csvHeaderFixesTheColumns();
+    void columnsAreJudgedAgainUnderTheLock();
 
 private:
     QTemporaryDir m_dir;
@@ -450,6 +451,24 @@ void TestRecordSink::csvHeaderFixesTheColumns()
     QVERIFY(sink.write(added));
     const QByteArray header = before.isEmpty() ? recordformat::csvHeader(withAnalysis) : "";
     QCOMPARE(contents(path), before + header + recordformat::csv(added));
+}
+
+// Two runs may both find a new journal empty at open; the one that writes
+// second must not add its kind of rows under the other's header.
+void TestRecordSink::columnsAreJudgedAgainUnderTheLock()
+{
+    const QString path = m_dir.filePath(QStringLiteral("new.csv"));
+    RecordSink analysed(recordformat::Format::Csv, true);
+    RecordSink plain(recordformat::Format::Csv, false);
+    QVERIFY(analysed.open(path));
+    QVERIFY(plain.open(path));
+    QVERIFY(analysed.write(analysedRecord()));
+    const QByteArray journal = contents(path);
+    QVERIFY(!plain.write(record()));
+    QVERIFY2(plain.errorString().contains(QLatin1String("columns differ")),
+             qPrintable(plain.errorString()));
+    QCOMPARE(contents(path), journal);
+    QVERIFY(analysed.write(analysedRecord()));
 }
 
 // "--writer PORT" and "--append PATH" run this program as one of the

@@ -87,6 +87,13 @@ bool RecordSink::writeToRegularFile(const QByteArray &line)
         return false;
     }
     const std::optional<qint64> before = m_file.size();
+    // Another run may have made the file since open() judged it empty, with
+    // the other kind of records: what the lock finds is what counts.
+    if (before && *before > 0 && m_format == recordformat::Format::Csv &&
+        !hasTheColumnsOfTheseRecords()) {
+        m_file.unlock();
+        return false;
+    }
     bool written = false;
     if (before) {
         QByteArray bytes;
