@@ -135,7 +135,7 @@ QString analysisDescription()
         "                 outside; a note when the age is outside the reference's\n"
         "  phase_angle_*  z of the phase angle against healthy adults of the same sex and age\n"
         "                 band, and below_p5, p5_p95 or above_p95: Barbosa-Silva et al. 2005,\n"
-        "                 ages 18 and over\n"
+        "                 ages 18-94\n"
         "  ffm            fat-free mass, Kyle et al. 2001, ages 20-94 and BMI 17.0-33.8:\n"
         "                 -4.104 + 0.518 H^2/R + 0.231 W + 0.130 Xc + 4.229 sex; fm = W - ffm,\n"
         "                 fat_percent = fm / W 100\n"
