@@ -3,6 +3,7 @@
 #include "common/commandline.h"
 #include "common/failure.h"
 #include "common/numbertext.h"
+#include "measure/platformhelp.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -18,16 +19,15 @@ constexpr double maxSeconds = 86400;
 // never be met.
 constexpr double minTimeoutSeconds = 0.1;
 
+// With holes for what differs between systems.
 QString description()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Takes measurements from the measuring box on serial port N and writes one record per\n"
         "measurement to standard output (or --output FILE): resistance, reactance, phase angle,\n"
         "R-Hand and R-Foot, with the time and the port. Messages go to standard error.\n"
         "\n"
-        "Port N is the device the link comN in ~/.config/velumet-display/ports/ points to,\n"
-        "else /dev/ttyS<N-1>, the same as in the Velumet Display window. The port stays open for\n"
-        "the whole series.\n"
+        "%1\n"
         "\n"
         "Measurements start on the beats of the interval, counted from the first. One that\n"
         "overruns its beat (a slow answer, a timeout) is followed at the next beat still ahead:\n"
@@ -54,9 +54,7 @@ QString description()
         "series. Several runs may append to one file: each record goes in whole, under the\n"
         "file's lock. A FIFO as FILE needs its reader running first.\n"
         "\n"
-        "Ctrl-C, kill (SIGTERM) and a hang-up (SIGHUP) end a series after its last finished\n"
-        "record; the measurement in flight gives none. A signal ignored when the program\n"
-        "started (nohup) stays ignored.\n"
+        "%2\n"
         "\n"
         "Exit status:\n"
         "  0    every measurement gave a record without error\n"
@@ -65,8 +63,7 @@ QString description()
         "       or a record could not be written\n"
         "  2    wrong usage, or an --output FILE that cannot be opened\n"
         "  3    the port could not be opened at the start\n"
-        "  128+N  a signal N ended the series before its --count was reached (130 for Ctrl-C);\n"
-        "       a --count 0 series ends with 0 or 1 by its records\n"
+        "%3\n"
         "\n"
         "Examples:\n"
         "  velumet-measure --port 3 --format json\n"
@@ -75,6 +72,7 @@ QString description()
         "        a measurement every minute, appended to log.csv, until Ctrl-C\n"
         "  velumet-measure --list-ports\n"
         "        the port numbers that lead to a serial device");
+    return text.arg(platformhelp::ports(), platformhelp::stopping(), platformhelp::stoppedStatus());
 }
 
 // A number of seconds, written with a point in every locale or with the
