@@ -42,7 +42,8 @@ function(velumet_add_wine_tests)
   set_tests_properties(wine_measure PROPERTIES ENVIRONMENT "${serial_environment}" TIMEOUT 300)
 
   # The window on Wine's X11 driver under Xvfb, driven in-process.
-  add_executable(tst_winewindow windows/tst_winewindow.cpp form1access.h messageboxanswerer.h)
+  add_executable(tst_winewindow windows/tst_winewindow.cpp filedialoganswerer.h form1access.h
+                                messageboxanswerer.h)
   target_link_libraries(tst_winewindow PRIVATE velumet_ui Qt6::Test)
   target_include_directories(tst_winewindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   add_test(NAME tst_winewindow
