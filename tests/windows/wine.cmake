@@ -41,6 +41,9 @@ function(velumet_add_wine_tests)
                    $<TARGET_FILE:velumet-measure>)
   set_tests_properties(wine_measure PROPERTIES ENVIRONMENT "${serial_environment}" TIMEOUT 300)
 
+  # The record file as Windows opens it.
+  velumet_add_test(tst_winerecordfile windows/tst_winerecordfile.cpp)
+
   # The window on Wine's X11 driver under Xvfb, driven in-process.
   add_executable(tst_winewindow windows/tst_winewindow.cpp filedialoganswerer.h form1access.h
                                 messageboxanswerer.h)
