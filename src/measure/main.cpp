@@ -45,16 +45,21 @@ int main(int argc, char *argv[])
         const auto stoppedStatus = [untilStopped](int signal) {
             return untilStopped ? exitstatus::measurementFailed : 128 + signal;
         };
-        const QuitOnSignals quitOnSignals(stoppedStatus);
-        Series series(options, sink);
-        QObject::connect(&series, &Series::finished, &app, &QCoreApplication::quit);
-        if (!series.begin())
-            return exitstatus::portUnavailable;
-        QCoreApplication::exec();
-        const int signal = quitOnSignals.received();
-        if (signal != 0 && !untilStopped && !series.isComplete())
-            return 128 + signal;
-        return series.status();
+        QuitOnSignals quitOnSignals(stoppedStatus);
+        // The series, and with it the port, is gone before the status is
+        // handed on.
+        const int status = [&] {
+            Series series(options, sink);
+            QObject::connect(&series, &Series::finished, &app, &QCoreApplication::quit);
+            if (!series.begin())
+                return exitstatus::portUnavailable;
+            QCoreApplication::exec();
+            const int signal = quitOnSignals.received();
+            if (signal != 0 && !untilStopped && !series.isComplete())
+                return 128 + signal;
+            return series.status();
+        }();
+        return quitOnSignals.finish(status);
     } catch (const std::system_error &error) {
         err << "velumet-measure: " << error.what() << "\n";
         return exitstatus::measurementFailed;

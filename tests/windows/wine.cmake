@@ -34,11 +34,15 @@ function(velumet_add_wine_tests)
     ENVIRONMENT "${velumet_test_environment}" FIXTURES_SETUP wine_prefix TIMEOUT 300)
 
   set(serial_environment ${velumet_test_environment} VELUMET_WINE_PRELOAD=${pty_shim})
-  # velumet-measure.exe on the simulated box, in every format and through a
-  # line that dies mid-series.
+  # Sends console events as Windows does, and closes a console as Windows
+  # would; Wine leaves that out.
+  add_executable(velumet_consoleevent windows/consoleevent.cpp)
+  set_target_properties(velumet_consoleevent PROPERTIES AUTOMOC OFF)
+  # velumet-measure.exe on the simulated box, in every format, through a
+  # line that dies mid-series, and stopped from its console.
   add_test(NAME wine_measure
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/measure.sh ${wine_sh} ${native_box}
-                   $<TARGET_FILE:velumet-measure>)
+                   $<TARGET_FILE:velumet-measure> $<TARGET_FILE:velumet_consoleevent>)
   set_tests_properties(wine_measure PROPERTIES ENVIRONMENT "${serial_environment}" TIMEOUT 300)
 
   # The record file as Windows opens it.
