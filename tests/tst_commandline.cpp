@@ -44,6 +44,8 @@ private slots:
     void version();
     void help_data();
     void help();
+    void measureHelpSaysWhatHoldsHere_data();
+    void measureHelpSaysWhatHoldsHere();
     void badUsage_data();
     void badUsage();
 };
@@ -103,6 +105,42 @@ void TestCommandLine::help()
     QCOMPARE(result.status, 0);
     QVERIFY2(result.out.startsWith(QLatin1String("Usage: ")), qPrintable(result.out));
     QVERIFY2(result.out.contains(QLatin1String("--version")), qPrintable(result.out));
+}
+
+void TestCommandLine::measureHelpSaysWhatHoldsHere_data()
+{
+    QTest::addColumn<QString>("words");
+    // False: the words belong to the other system and must not appear.
+    QTest::addColumn<bool>("here");
+#ifdef Q_OS_WIN
+    const bool windows = true;
+#else
+    const bool windows = false;
+#endif
+    QTest::newRow("ports directory")
+        << QStringLiteral("~/.config/velumet-display/ports/") << !windows;
+    QTest::newRow("built-in serial ports") << QStringLiteral("/dev/ttyS<N-1>") << !windows;
+    QTest::newRow("SIGTERM") << QStringLiteral("SIGTERM") << !windows;
+    QTest::newRow("SIGHUP") << QStringLiteral("SIGHUP") << !windows;
+    QTest::newRow("nohup") << QStringLiteral("nohup") << !windows;
+    QTest::newRow("status of a signal") << QStringLiteral("128+N") << !windows;
+    QTest::newRow("COM ports") << QStringLiteral("Port N is COMN") << windows;
+    QTest::newRow("Ctrl-Break") << QStringLiteral("Ctrl-Break") << windows;
+    QTest::newRow("closing the console") << QStringLiteral("closing the console") << windows;
+    QTest::newRow("logging off") << QStringLiteral("Logging off") << windows;
+}
+
+// Each system gets its own words for what differs: a Windows user reads of
+// COM ports and the console, not of a Linux directory and signals.
+void TestCommandLine::measureHelpSaysWhatHoldsHere()
+{
+    QFETCH(QString, words);
+    QFETCH(bool, here);
+    const Run result = run(measure, {QStringLiteral("--help")});
+    QCOMPARE(result.status, 0);
+    // The text's own line breaks may fall inside the words.
+    const QString text = result.out.simplified();
+    QVERIFY2(text.contains(words) == here, qPrintable(result.out));
 }
 
 void TestCommandLine::badUsage_data()

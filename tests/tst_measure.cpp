@@ -1,6 +1,7 @@
 #include "analysis/subject.h"
 #include "behaviour.h"
 #include "decoder/mdlDecodeEncode.h"
+#include "measure/beats.h"
 #include "measure/options.h"
 #include "measure/series.h"
 #include "record/recordsink.h"
@@ -262,6 +263,8 @@ private slots:
     void closedStandardStreamsTakeNothingOfOurs_data();
     void closedStandardStreamsTakeNothingOfOurs();
     void unreachableDeviceIsTriedLessOften();
+    void measurementsKeepToTheBeats_data();
+    void measurementsKeepToTheBeats();
     void fractionsOfSecondsInEitherNotation_data();
     void fractionsOfSecondsInEitherNotation();
     void wrongUsage_data();
@@ -1058,6 +1061,45 @@ void TestMeasure::unreachableDeviceIsTriedLessOften()
         QVERIFY2(record.contains(QLatin1String("cannot open port")) ||
                      record.endsWith(QLatin1String(",line lost\r")),
                  qPrintable(record));
+}
+
+void TestMeasure::measurementsKeepToTheBeats_data()
+{
+    QTest::addColumn<qint64>("interval");
+    QTest::addColumn<qint64>("lastStart");
+    QTest::addColumn<qint64>("now");
+    // Failed opens in a row.
+    QTest::addColumn<int>("unreachable");
+    QTest::addColumn<qint64>("next");
+    QTest::newRow("after a measurement, the next beat")
+        << 1000LL << 3000LL << 3070LL << 0 << 4000LL;
+    QTest::newRow("a beat overrun is skipped") << 1000LL << 3000LL << 4500LL << 0 << 5000LL;
+    QTest::newRow("no interval: at once") << 0LL << 3000LL << 3070LL << 0 << 3070LL;
+    QTest::newRow("first failed open: the next beat") << 1000LL << 3000LL << 3001LL << 1 << 4000LL;
+    QTest::newRow("fourth failed open: 2 s on") << 1000LL << 3000LL << 3001LL << 4 << 5000LL;
+    QTest::newRow("long gone: 5 s on") << 1000LL << 3000LL << 3001LL << 20 << 8000LL;
+    QTest::newRow("long gone, 2 s interval: the first beat after 5 s")
+        << 2000LL << 4000LL << 4001LL << 20 << 10000LL;
+    QTest::newRow("long gone, 5 s interval: every beat")
+        << 5000LL << 5000LL << 5001LL << 20 << 10000LL;
+    QTest::newRow("long gone, 60 s interval: every beat")
+        << 60000LL << 120000LL << 120005LL << 20 << 180000LL;
+    QTest::newRow("long gone, no interval: 5 s after the last try")
+        << 0LL << 3000LL << 3001LL << 20 << 8000LL;
+    QTest::newRow("an open that overran the pause: the next beat still ahead")
+        << 1000LL << 3000LL << 4200LL << 1 << 5000LL;
+}
+
+// While a device stays away, its tries thin out to one in 5 s, but never
+// cost a beat that a longer interval would have made anyway.
+void TestMeasure::measurementsKeepToTheBeats()
+{
+    QFETCH(qint64, interval);
+    QFETCH(qint64, lastStart);
+    QFETCH(qint64, now);
+    QFETCH(int, unreachable);
+    QFETCH(qint64, next);
+    QCOMPARE(beats::nextStart(interval, lastStart, now, unreachable), next);
 }
 
 void TestMeasure::fractionsOfSecondsInEitherNotation_data()

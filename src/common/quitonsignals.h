@@ -18,8 +18,9 @@
 // in progress either finishes or never starts.
 //
 // Construct it before any thread is started and before the event loop runs;
-// destroy it after the event loop has returned. Throws std::system_error when
-// the signals cannot be taken over.
+// once the event loop has returned and everything is torn down, hand it the
+// status the program ends with (finish), then destroy it. Throws
+// std::system_error when the signals cannot be taken over.
 class QuitOnSignals : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,12 @@ public:
 
     // The signal that asked the program to stop; 0 while none has.
     int received() const;
+
+    // Returns status, for main to return. Where the system would end the
+    // program with a status of its own once told of a stop request (Windows,
+    // whose console is closing), a program that was asked to stop ends here
+    // instead, with status.
+    int finish(int status);
 
 private:
     struct Watch;

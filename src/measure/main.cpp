@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <optional>
 #include <system_error>
 
 int main(int argc, char *argv[])
@@ -52,28 +53,37 @@ int main(int argc, char *argv[])
         const auto stoppedStatus = [untilStopped](int signal) {
             return untilStopped ? exitstatus::measurementFailed : 128 + signal;
         };
-        Series series(options, sink);
-        QObject::connect(&series, &Series::finished, &app, &QCoreApplication::quit);
-        QObject::connect(&series, &Series::lineReleased, &app, &QCoreApplication::quit);
+        std::optional<Series> series(std::in_place, options, sink);
+        QObject::connect(&*series, &Series::finished, &app, &QCoreApplication::quit);
+        QObject::connect(&*series, &Series::lineReleased, &app, &QCoreApplication::quit);
+        // The series, and with it the port, is gone before the status is
+        // handed on.
+        const auto end = [&](QuitOnSignals &quitOnSignals, int signal) {
+            const int status = signal != 0 && !untilStopped && !series->isComplete()
+                                   ? 128 + signal
+                                   : series->status();
+            series.reset();
+            return quitOnSignals.finish(status);
+        };
         int signal = 0;
         {
-            const QuitOnSignals quitOnSignals(stoppedStatus);
-            if (!series.begin())
-                return exitstatus::portUnavailable;
+            QuitOnSignals quitOnSignals(stoppedStatus);
+            if (!series->begin()) {
+                series.reset();
+                return quitOnSignals.finish(exitstatus::portUnavailable);
+            }
             QCoreApplication::exec();
             signal = quitOnSignals.received();
+            if (!series->holdLine())
+                return end(quitOnSignals, signal);
         }
         // The answer to the last command may still be on its way; the run
         // keeps the port until it cannot reach the next one. Watched anew,
         // since the first stop request has used up its grace: another one
         // ends the wait.
-        if (series.holdLine()) {
-            const QuitOnSignals quitOnSignals(stoppedStatus);
-            QCoreApplication::exec();
-        }
-        if (signal != 0 && !untilStopped && !series.isComplete())
-            return 128 + signal;
-        return series.status();
+        QuitOnSignals quitOnSignals(stoppedStatus);
+        QCoreApplication::exec();
+        return end(quitOnSignals, signal);
     } catch (const std::system_error &error) {
         err << "velumet-measure: " << error.what() << "\n";
         return exitstatus::measurementFailed;

@@ -3,6 +3,7 @@
 #include "common/commandline.h"
 #include "common/failure.h"
 #include "common/numbertext.h"
+#include "measure/platformhelp.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -19,16 +20,17 @@ constexpr double maxSeconds = 86400;
 // never be met.
 constexpr double minTimeoutSeconds = 0.1;
 
+// With holes for what differs between systems.
+QString analysisDescription();
+
 QString description()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Takes measurements from the measuring box on serial port N and writes one record per\n"
         "measurement to standard output (or --output FILE): resistance, reactance, phase angle,\n"
         "R-Hand and R-Foot, with the time and the port. Messages go to standard error.\n"
         "\n"
-        "Port N is the device the link comN in ~/.config/velumet-display/ports/ points to,\n"
-        "else /dev/ttyS<N-1>, the same as in the Velumet Display window. The port stays open for\n"
-        "the whole series.\n"
+        "%1\n"
         "\n"
         "Measurements start on the beats of the interval, counted from the first. One that\n"
         "overruns its beat (a slow answer, a timeout) is followed at the next beat still ahead:\n"
@@ -36,16 +38,17 @@ QString description()
         "quiet for 0.05 s, and for the timeout after a failed measurement, so that a late answer\n"
         "is never taken for the next one's; a line that does not fall quiet fails that\n"
         "measurement. The same holds after the port is opened again when the line was lost. A\n"
-        "device that cannot be opened is tried again after a growing pause, up to 5 s or the\n"
-        "interval, whichever is longer.\n"
+        "device that cannot be opened is tried again on the first beat a growing pause after\n"
+        "the last try started (0.25 s, doubling up to 5 s): at an interval of 5 s or more, on\n"
+        "every beat.\n"
         "\n"
         "A run lets the port go only once the answer to its last start command is over, so that\n"
         "no later run, and no window, takes it for its own. A run whose answer came whole exits\n"
         "at once; one whose line end lags behind (a USB adapter's latency timer) waits for it,\n"
         "at most until the line has been quiet for 0.5 s. A run whose last measurement failed,\n"
-        "or that a signal stopped while an answer was on its way, first waits until the line\n"
-        "has been quiet for the timeout, at most twice the timeout, and says so; a second\n"
-        "Ctrl-C, kill or hang-up ends the wait.\n"
+        "or that was stopped while an answer was on its way, first waits until the line has\n"
+        "been quiet for the timeout, at most twice the timeout, and says so; a second stop\n"
+        "request ends the wait.\n"
         "\n"
         "Formats:\n"
         "  text  for people: the window's captions, the locale's decimal separator\n"
@@ -58,16 +61,14 @@ QString description()
         "resistance of 0 is no failure: its phase angle is missing. Seconds on the command line\n"
         "take '.' or the locale's decimal separator (0.5 or, in German, 0,5), never grouping.\n"
         // What the subject options add: analysisDescription().
-        "%1"
+        "%4"
         "\n"
         "Each record is on the disk (or handed to the reader) before the next measurement\n"
         "starts; a record that cannot be written whole is not written at all, and ends the\n"
         "series. Several runs may append to one file: each record goes in whole, under the\n"
         "file's lock. A FIFO as FILE needs its reader running first.\n"
         "\n"
-        "Ctrl-C, kill (SIGTERM) and a hang-up (SIGHUP) end a series after its last finished\n"
-        "record; the measurement in flight gives none, and its answer is waited for as above.\n"
-        "A signal ignored when the program started (nohup) stays ignored.\n"
+        "%2\n"
         "\n"
         "Exit status:\n"
         "  0    every measurement gave a record without error\n"
@@ -77,8 +78,7 @@ QString description()
         "  2    wrong usage, an --output FILE that cannot be opened or whose CSV header has\n"
         "       other columns, or a --reference-file that cannot be used\n"
         "  3    the port could not be opened at the start\n"
-        "  128+N  a signal N ended the series before its --count was reached (130 for Ctrl-C);\n"
-        "       a --count 0 series ends with 0 or 1 by its records\n"
+        "%3\n"
         "\n"
         "Examples:\n"
         "  velumet-measure --port 3 --format json\n"
@@ -87,6 +87,8 @@ QString description()
         "        a measurement every minute, appended to log.csv, until Ctrl-C\n"
         "  velumet-measure --list-ports\n"
         "        the port numbers that lead to a serial device");
+    return text.arg(platformhelp::ports(), platformhelp::stopping(), platformhelp::stoppedStatus(),
+                    analysisDescription());
 }
 
 // A number of seconds (or centimetres, kilograms), written with a point in
@@ -177,7 +179,7 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
         return commandline::usageError(program, text);
     };
     QCommandLineParser parser;
-    parser.setApplicationDescription(description().arg(analysisDescription()));
+    parser.setApplicationDescription(description());
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Measure on port N (1 to 32767); required."),
                                   QStringLiteral("N"));

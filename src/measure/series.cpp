@@ -1,6 +1,7 @@
 #include "measure/series.h"
 
 #include "common/failure.h"
+#include "measure/beats.h"
 #include "measure/exitstatus.h"
 #include "serial/commcontrol.h"
 
@@ -24,11 +25,6 @@ constexpr qint64 quietGuardMs = 50;
 // end ahead of its own answer. A healthy answer's line end comes with its
 // last characters, so this costs a run nothing.
 constexpr qint64 lineEndWaitMs = 500;
-
-// A device that cannot be opened is tried again later each time, up to this
-// (or the interval, whichever is longer), rather than as fast as the opens fail.
-constexpr qint64 firstRetryMs = 250;
-constexpr qint64 retryLimitMs = 5000;
 
 void message(const QString &text)
 {
@@ -254,16 +250,10 @@ void Series::finishMeasurement(const Record &record)
 
 void Series::scheduleNext()
 {
-    const qint64 interval = milliseconds(m_options.intervalSeconds);
     const qint64 now = m_clock.elapsed();
-    qint64 earliest = now;
-    if (m_unreachable > 0) {
-        const qint64 limit = std::max(interval, retryLimitMs);
-        earliest += std::min(limit, firstRetryMs << std::min(m_unreachable - 1, 16));
-    }
-    // A beat that passed while a measurement overran is skipped, not made up.
-    const qint64 due = interval == 0 ? earliest : (earliest + interval - 1) / interval * interval;
-    m_nextStart.start(int(due - now));
+    m_lastStartMs = beats::nextStart(milliseconds(m_options.intervalSeconds), m_lastStartMs, now,
+                                     m_unreachable);
+    m_nextStart.start(int(m_lastStartMs - now));
 }
 
 bool Series::holdLine()

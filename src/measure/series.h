@@ -89,6 +89,8 @@ private:
     qint64 m_quietNeededMs = 0;
     QDeadlineTimer m_quietDeadline;
     QElapsedTimer m_clock;
+    // When the last measurement started, on m_clock: its beat.
+    qint64 m_lastStartMs = 0;
     // Measurements started, and those that have their record.
     int m_started = 0;
     int m_recorded = 0;

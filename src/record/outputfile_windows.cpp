@@ -58,9 +58,12 @@ bool OutputFile::open(const QString &path)
     close();
     // Others may read and append while we hold the file; a reader that
     // deletes or renames it (log rotation) is no reason to stop either.
+    // Records are only written: a file or folder that lets us write but not
+    // read (a drop folder) takes them, and the last byte is looked at
+    // through a handle of its own.
     const std::wstring name =
         QFileInfo(path).absoluteFilePath().replace(u'/', u'\\').toStdWString();
-    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
@@ -107,6 +110,7 @@ void OutputFile::unlock()
     UnlockFileEx(handleOf(m_handle), 0, 1, 0, &position);
 }
 
+// Asks for no right to read, which the handle lacks.
 std::optional<qint64> OutputFile::size()
 {
     LARGE_INTEGER size{};
@@ -120,8 +124,9 @@ std::optional<qint64> OutputFile::size()
 bool OutputFile::openReader()
 {
     if (m_reader == noHandle) {
-        // Standard output may be write-only (a shell's ">>"); a handle of
-        // our own, opened anew through it, reads the same file.
+        // The handle records go through is write-only (ours, or a shell's
+        // ">>"); a handle of our own, opened anew through it, reads the same
+        // file where reading is allowed.
         const HANDLE reader = ReOpenFile(handleOf(m_handle), GENERIC_READ,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
         if (reader == INVALID_HANDLE_VALUE)

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <QString>
-#include <QTemporaryDir>
+#include <memory>
 
 // Qt's file dialog keeps its state (the last folder, the history) among the
 // user's settings: it reads them when it opens and writes them when it
 // goes, even when cancelled. The window reads and writes no settings of its
-// own accord, so while a shelter lives, those settings are kept in a
-// directory of its own that goes with it.
+// own accord, so while a shelter lives, those settings are kept apart and
+// go with it.
 //
-// On Windows Qt keeps them in the registry, which no path redirects: there
-// the dialog leaves its state in the registry as it does for any Qt program.
+// On Linux they are kept in a directory of the shelter's own. On Windows Qt
+// keeps them in the registry, under HKEY_CURRENT_USER\Software\QtProject,
+// which no path redirects and which every Qt program of the user shares:
+// there the shelter puts that key back as it found it.
 class DialogStateShelter
 {
 public:
@@ -20,5 +21,6 @@ public:
     DialogStateShelter &operator=(const DialogStateShelter &) = delete;
 
 private:
-    QTemporaryDir m_dir;
+    struct Kept;
+    std::unique_ptr<Kept> m_kept;
 };

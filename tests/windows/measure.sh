@@ -3,13 +3,15 @@
 # in each format as Windows writes them (no CR added to a line end, none
 # lost), into a file that other runs appended to, a port number past 9
 # (which Windows opens as \\.\COM12), a line that dies mid-series and comes
-# back under the same number, and Ctrl-C, which Wine turns SIGINT into.
+# back under the same number, Ctrl-C, which Wine turns SIGINT into, and a
+# closing console, whose part consoleevent.exe plays.
 #
-# Usage: measure.sh WINE_SH BOX MEASURE_EXE
+# Usage: measure.sh WINE_SH BOX MEASURE_EXE CONSOLEEVENT_EXE
 set -euo pipefail
 wine=$1
 box=$2
 measure=$3
+consoleevent=$4
 source "$(dirname "$0")/boxes.sh"
 
 failed=0
@@ -100,6 +102,28 @@ for line in "${interrupted[@]}"; do
   patterns+=("$json_record")
 done
 expect "records of a series ended by Ctrl-C" "$box_dir/interrupted" "${patterns[@]}"
+
+# Closing the console in the middle of a series ends it with 129, and the
+# console's handler holds on until the program has that status: Windows ends
+# a program whose console closes, with a status of its own, the moment the
+# handler returns. A Ctrl-Break with a close right behind it ends the series
+# as the first of the two the program is told of, whichever Windows (here
+# Wine) delivers first; neither is answered before the program has its status.
+for events in close ctrl-break,close; do
+  status=0
+  "$wine" "$consoleevent" 200 "$events" "Z:${measure//\//\\}" --port 3 --format csv \
+    --count 100 --interval 0.2 >"$box_dir/closed" 2>"$box_dir/closed-$events.err" || status=$?
+  case "$events:$status" in
+    close:129 | ctrl-break,close:129 | ctrl-break,close:130) echo "PASS: a series ended by $events" ;;
+    *) echo "FAIL: a series ended by $events ended with status $status"; failed=1 ;;
+  esac
+  mapfile -t closed <"$box_dir/closed"
+  patterns=("$csv_header")
+  for ((i = 1; i < ${#closed[@]}; ++i)); do
+    patterns+=("$csv_record")
+  done
+  expect "records of a series ended by $events" "$box_dir/closed" "${patterns[@]}"
+done
 
 start_box "$box" 12
 show_box 12 "$box_device"

@@ -1,12 +1,18 @@
+#include "filedialoganswerer.h"
 #include "form1access.h"
 #include "messageboxanswerer.h"
 
+#include <QAction>
+#include <QFile>
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <windows.h>
 
 // The window as a Windows user meets it: Windows' own platform plugin (under
 // Wine, on its X11 driver and Xvfb), Windows' fonts, and a COM port that
@@ -49,6 +55,45 @@ QStringList fieldTexts(Form1 &form)
     return texts;
 }
 
+// Where Qt keeps its settings on Windows, and where the file dialog keeps
+// its state among them.
+const wchar_t qtSettingsKey[] = L"Software\\QtProject";
+const wchar_t fileDialogKey[] = L"Software\\QtProject\\OrganizationDefaults\\FileDialog";
+
+bool keyExists(const wchar_t *name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// The file dialog's values, as name=value for the strings among them.
+QStringList fileDialogValues()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, fileDialogKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    QStringList values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        wchar_t data[1024];
+        DWORD nameLength = 256;
+        DWORD size = sizeof data;
+        DWORD type = REG_NONE;
+        const LSTATUS status = RegEnumValueW(key, i, name, &nameLength, nullptr, &type,
+                                             reinterpret_cast<BYTE *>(data), &size);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        values << QString::fromWCharArray(name, int(nameLength)) + u'=' +
+                      (type == REG_SZ ? QString::fromWCharArray(data) : QStringLiteral("(data)"));
+    }
+    RegCloseKey(key);
+    values.sort();
+    return values;
+}
+
 // The screen as it is, not as Qt would paint the widget.
 void screenshot(const QString &name)
 {
@@ -66,6 +111,8 @@ private slots:
     void measuresThroughTheComPortAndClears();
     void aMissingPortIsSaidInGerman();
     void fieldsAreInArial();
+    void savingLeavesTheRegistryAsItWas_data();
+    void savingLeavesTheRegistryAsItWas();
 };
 
 void TestWineWindow::initTestCase()
@@ -127,6 +174,53 @@ void TestWineWindow::fieldsAreInArial()
         QVERIFY(field);
         QCOMPARE(QFontInfo(field->font()).family(), QStringLiteral("Arial"));
     }
+}
+
+void TestWineWindow::savingLeavesTheRegistryAsItWas_data()
+{
+    // The file dialog's state that another Qt program left; none: no Qt
+    // settings at all.
+    QTest::addColumn<QString>("lastVisited");
+    QTest::newRow("no Qt settings before") << QString();
+    QTest::newRow("another Qt program's dialog state before")
+        << QStringLiteral("file:///C:/windows");
+}
+
+// The window keeps no settings, and Qt's file dialog, which keeps its state
+// in the registry, must leave it as it was: the prefix's user.reg is saved
+// from it.
+void TestWineWindow::savingLeavesTheRegistryAsItWas()
+{
+    QFETCH(QString, lastVisited);
+    RegDeleteTreeW(HKEY_CURRENT_USER, qtSettingsKey);
+    if (!lastVisited.isEmpty()) {
+        const std::wstring value = lastVisited.toStdWString();
+        QCOMPARE(RegSetKeyValueW(HKEY_CURRENT_USER, fileDialogKey, L"lastVisited", REG_SZ,
+                                 value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))),
+                 LSTATUS(ERROR_SUCCESS));
+    }
+    const QStringList before = fileDialogValues();
+    // Qt's own dialog, which the answerer can drive; Windows' keeps Qt's
+    // settings in the same way.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClicks(byAccessibleName<QLineEdit>(form, QStringLiteral("Com-Port")), testPort());
+    QTest::mouseClick(button(form, QStringLiteral("Start")), Qt::LeftButton);
+    QAction *save = form.findChild<QAction *>(QStringLiteral("actSaveMeasurement"));
+    QVERIFY(save);
+    QTRY_VERIFY_WITH_TIMEOUT(save->isEnabled(), 10000);
+
+    const QTemporaryDir dir;
+    const QString journal = dir.filePath(QStringLiteral("journal.csv"));
+    const FileDialogAnswerer answerer(journal);
+    save->trigger();
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
+    QCOMPARE(answerer.suggested().size(), 1);
+    QVERIFY(QFile::exists(journal));
+    QCOMPARE(keyExists(qtSettingsKey), !lastVisited.isEmpty());
+    QCOMPARE(fileDialogValues(), before);
 }
 
 QTEST_MAIN(TestWineWindow)

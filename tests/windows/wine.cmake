@@ -34,15 +34,23 @@ function(velumet_add_wine_tests)
     ENVIRONMENT "${velumet_test_environment}" FIXTURES_SETUP wine_prefix TIMEOUT 300)
 
   set(serial_environment ${velumet_test_environment} VELUMET_WINE_PRELOAD=${pty_shim})
-  # velumet-measure.exe on the simulated box, in every format and through a
-  # line that dies mid-series.
+  # Sends console events as Windows does, and closes a console as Windows
+  # would; Wine leaves that out.
+  add_executable(velumet_consoleevent windows/consoleevent.cpp)
+  set_target_properties(velumet_consoleevent PROPERTIES AUTOMOC OFF)
+  # velumet-measure.exe on the simulated box, in every format, through a
+  # line that dies mid-series, and stopped from its console.
   add_test(NAME wine_measure
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/measure.sh ${wine_sh} ${native_box}
-                   $<TARGET_FILE:velumet-measure>)
+                   $<TARGET_FILE:velumet-measure> $<TARGET_FILE:velumet_consoleevent>)
   set_tests_properties(wine_measure PROPERTIES ENVIRONMENT "${serial_environment}" TIMEOUT 300)
 
+  # The record file as Windows opens it.
+  velumet_add_test(tst_winerecordfile windows/tst_winerecordfile.cpp)
+
   # The window on Wine's X11 driver under Xvfb, driven in-process.
-  add_executable(tst_winewindow windows/tst_winewindow.cpp form1access.h messageboxanswerer.h)
+  add_executable(tst_winewindow windows/tst_winewindow.cpp filedialoganswerer.h form1access.h
+                                messageboxanswerer.h)
   target_link_libraries(tst_winewindow PRIVATE velumet_ui Qt6::Test)
   target_include_directories(tst_winewindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   add_test(NAME tst_winewindow
