@@ -8,7 +8,7 @@ build_dir=${BUILD_DIR:-$here/build}
 
 # Debian packages each command needs.
 packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2 help2man)
-packages_test=(xvfb xauth libbenchmark-dev appstream desktop-file-utils)
+packages_test=(xvfb xauth libbenchmark-dev appstream desktop-file-utils poppler-utils)
 packages_bench=(libbenchmark-dev hyperfine)
 packages_fuzz=(clang libclang-rt-14-dev)
 packages_package=(dpkg-dev file lintian)

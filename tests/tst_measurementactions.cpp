@@ -433,7 +433,8 @@ void TestMeasurementActions::contextMenus()
     for (const QAction *entry : menu->actions())
         texts << entry->text();
     QCOMPARE(texts.contains(QStringLiteral("&Copy\tCtrl+C")), editEntries);
-    for (const char *name : {"actCopyMeasurement", "actSaveMeasurement", "actSaveMeasurementAs"})
+    for (const char *name : {"actCopyMeasurement", "actSaveMeasurement", "actSaveMeasurementAs",
+                             "actAnalysis", "actSaveReport"})
         QVERIFY2(menu->actions().contains(action(name)) == measurementEntries, name);
     menu->close();
 }
@@ -454,9 +455,11 @@ void TestMeasurementActions::menuItemsAreAnnouncedWithTheirShortcuts()
             announced << item->text(QAccessible::Name) + u' ' +
                              item->text(QAccessible::Accelerator);
     }
-    for (const QString &expected : {QStringLiteral("Copy measurement Ctrl+Shift+C"),
-                                    QStringLiteral("Save measurement… Ctrl+S"),
-                                    QStringLiteral("Save measurement as… Ctrl+Shift+S")})
+    for (const QString &expected :
+         {QStringLiteral("Copy measurement Ctrl+Shift+C"),
+          QStringLiteral("Save measurement… Ctrl+S"),
+          QStringLiteral("Save measurement as… Ctrl+Shift+S"), QStringLiteral("Analysis… Ctrl+B"),
+          QStringLiteral("Save report as PDF… Ctrl+P")})
         QVERIFY2(announced.contains(expected), qPrintable(announced.join(QStringLiteral(" | "))));
     menu->close();
 }

@@ -69,9 +69,13 @@ QList<QAction *> MeasurementActions::actions() const
     return {m_copy, m_save, m_saveAs};
 }
 
-void MeasurementActions::popUp(QMenu *menu, const QPoint &at) const
+void MeasurementActions::popUp(QMenu *menu, const QPoint &at, const QList<QAction *> &more) const
 {
     menu->addActions(actions());
+    if (!more.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(more);
+    }
     // The journal's whole path, where the item shows only its name.
     menu->setToolTipsVisible(true);
     menu->setAttribute(Qt::WA_DeleteOnClose);

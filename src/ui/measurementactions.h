@@ -33,9 +33,9 @@ public:
 
     QList<QAction *> actions() const;
 
-    // Adds the actions to the end of menu and pops it up at a global
-    // position; the menu deletes itself once closed.
-    void popUp(QMenu *menu, const QPoint &at) const;
+    // Adds the actions to the end of menu, then more after a separator, and
+    // pops it up at a global position; the menu deletes itself once closed.
+    void popUp(QMenu *menu, const QPoint &at, const QList<QAction *> &more = {}) const;
 
 private:
     void copy();
