@@ -1,3 +1,4 @@
+#include "analysis/subject.h"
 #include "behaviour.h"
 #include "decoder/mdlDecodeEncode.h"
 #include "measure/options.h"
@@ -216,6 +217,8 @@ const QRegularExpression isoTime(
 
 } // namespace
 
+Q_DECLARE_METATYPE(analysis::Subject)
+
 // velumet-measure against the simulated box over real pseudo-terminals.
 class TestMeasure : public QObject
 {
@@ -260,9 +263,19 @@ private slots:
     void fifoWithAReaderGetsTheRecords();
     void helpDocumentsOptionsFormatsAndStatuses();
     void listPorts();
+    void analysisInEveryRecord_data();
+    void analysisInEveryRecord();
+    void journalsWithAndWithoutAnalysisNeverMix_data();
+    void journalsWithAndWithoutAnalysisNeverMix();
+    void subjectValuesInEitherNotation_data();
+    void subjectValuesInEitherNotation();
+    void referenceFileThatCannotBeUsed_data();
+    void referenceFileThatCannotBeUsed();
+    void listReferences();
 
 private:
     TemporaryConfigHome m_configHome;
+    QTemporaryDir m_files;
 };
 
 void TestMeasure::formats_data()
@@ -947,6 +960,40 @@ void TestMeasure::wrongUsage_data()
     QTest::newRow("timeout shorter than an answer")
         << QStringList{p, QStringLiteral("3"), QStringLiteral("--timeout"), QStringLiteral("0.05")}
         << QStringLiteral("from 0.1");
+    const QString sex = QStringLiteral("--sex");
+    const QString male = QStringLiteral("male");
+    QTest::newRow("unknown sex") << QStringList{p, QStringLiteral("3"), sex, QStringLiteral("x")}
+                                 << QStringLiteral("--sex takes female or male");
+    QTest::newRow("age beyond 120")
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--age"), QStringLiteral("121")}
+        << QStringLiteral("--age takes whole years from 1 to 120, not '121'");
+    QTest::newRow("height in metres")
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--height"), QStringLiteral("1.75")}
+        << QStringLiteral("--height takes centimetres from 30 to 250, not '1.75'");
+    QTest::newRow("weight 0") << QStringList{p, QStringLiteral("3"), QStringLiteral("--weight"),
+                                             QStringLiteral("0")}
+                              << QStringLiteral("--weight takes kilograms from 1 to 400, not '0'");
+    QTest::newRow("unknown reference")
+        << QStringList{p,    QStringLiteral("3"),           sex,
+                       male, QStringLiteral("--reference"), QStringLiteral("piccoli")}
+        << QStringLiteral("--reference takes piccoli1995, campa2023, campa2019-athletes, not "
+                          "'piccoli'");
+    QTest::newRow("both kinds of reference") << QStringList{p,
+                                                            QStringLiteral("3"),
+                                                            sex,
+                                                            male,
+                                                            QStringLiteral("--reference"),
+                                                            QStringLiteral("campa2023"),
+                                                            QStringLiteral("--reference-file"),
+                                                            QStringLiteral("lab.json")}
+                                             << QStringLiteral("give one of them");
+    QTest::newRow("reference without a subject")
+        << QStringList{p, QStringLiteral("3"), QStringLiteral("--reference"),
+                       QStringLiteral("campa2023")}
+        << QStringLiteral("a reference needs a subject");
+    QTest::newRow("list-references with a subject")
+        << QStringList{QStringLiteral("--list-references"), sex, male}
+        << QStringLiteral("--list-references takes no other option");
 }
 
 void TestMeasure::wrongUsage()
@@ -1015,6 +1062,13 @@ void TestMeasure::helpDocumentsOptionsFormatsAndStatuses()
          {"--port", "--count", "--interval", "--timeout", "--format", "--output", "--list-ports",
           "--version", "text", "csv", "json", "Exit status", "Examples"})
         QVERIFY2(result.out.contains(word), word);
+    // What the analysis rests on, and what it is not.
+    for (const char *word :
+         {"--sex", "--age", "--height", "--weight", "--reference", "--reference-file",
+          "--list-references", "Piccoli et al. 1994", "Barbosa-Silva et al. 2005",
+          "Kyle et al. 2001", "Sun et al. 2003", "50 kHz", "hand to foot", "supine",
+          "R-Hand and R-Foot take no part", "not a diagnosis"})
+        QVERIFY2(result.out.contains(word), word);
 }
 
 void TestMeasure::listPorts()
@@ -1035,6 +1089,291 @@ void TestMeasure::listPorts()
                             portdirectory::linkPath(30001) + u')';
     QVERIFY2(rows.contains(blocked), qPrintable(rows.join(u'\n')));
     QVERIFY(rows.indexOf(present) < rows.indexOf(missing));
+}
+
+void TestMeasure::analysisInEveryRecord_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("silent");
+    // Keys of the record and the values they must have; the other analysis
+    // keys must be null.
+    QTest::addColumn<QVariantMap>("values");
+    QTest::addColumn<QString>("note");
+    const QStringList man{QStringLiteral("--sex"),    QStringLiteral("male"),
+                          QStringLiteral("--age"),    QStringLiteral("40"),
+                          QStringLiteral("--height"), QStringLiteral("175"),
+                          QStringLiteral("--weight"), QStringLiteral("70")};
+    const QVariantMap subject{{QStringLiteral("sex"), QStringLiteral("male")},
+                              {QStringLiteral("age"), 40},
+                              {QStringLiteral("height"), 175},
+                              {QStringLiteral("weight"), 70}};
+    QVariantMap all = subject;
+    all.insert({{QStringLiteral("bmi"), 22.9},
+                {QStringLiteral("r_h"), 285.7},
+                {QStringLiteral("xc_h"), 34.3},
+                {QStringLiteral("biva_reference"), QStringLiteral("piccoli1995")},
+                {QStringLiteral("biva_distance"), 0.77},
+                {QStringLiteral("biva_ellipse"), QStringLiteral("50%")},
+                {QStringLiteral("phase_angle_z"), -1.08},
+                {QStringLiteral("phase_angle_class"), QStringLiteral("p5_p95")},
+                {QStringLiteral("ffm"), 55.8},
+                {QStringLiteral("fm"), 14.2},
+                {QStringLiteral("fat_percent"), 20.3},
+                {QStringLiteral("tbw"), 41.4}});
+    QTest::newRow("a man of 40, 175 cm, 70 kg") << man << false << all << QString();
+
+    // Without the age, what needs it is missing, and the note says so.
+    QVariantMap ageless = all;
+    for (const char *key :
+         {"age", "phase_angle_z", "phase_angle_class", "ffm", "fm", "fat_percent", "tbw"})
+        ageless.remove(QLatin1String(key));
+    QTest::newRow("no age") << man.mid(0, 2) + man.mid(4) << false << ageless
+                            << QStringLiteral("The phase angle comparison needs age. Fat-free "
+                                              "mass, fat mass and body fat need age. Total body "
+                                              "water needs age.");
+
+    // A lab's own reference is named by its file's name.
+    const QString lab = m_files.filePath(QStringLiteral("lab.json"));
+    QFile file(lab);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"name": "lab-device-2026", "citation": "free text",
+        "male":   {"n": 60, "r_h_mean": 285.7, "r_h_sd": 30.0, "xc_h_mean": 34.3, "xc_h_sd": 5.0,
+                   "r": 0.55},
+        "female": {"n": 60, "r_h_mean": 350.0, "r_h_sd": 40.0, "xc_h_mean": 37.0, "xc_h_sd": 6.0,
+                   "r": 0.60}})");
+    file.close();
+    QVariantMap labbed = all;
+    labbed.insert(QStringLiteral("biva_reference"), QStringLiteral("lab-device-2026"));
+    labbed.insert(QStringLiteral("biva_distance"), 0.0);
+    QTest::newRow("a lab's reference") << man + QStringList{QStringLiteral("--reference-file"), lab}
+                                       << false << labbed << QString();
+
+    QVariantMap failed = subject;
+    failed.insert(QStringLiteral("biva_reference"), QStringLiteral("piccoli1995"));
+    QTest::newRow("no answer") << man << true << failed
+                               << QStringLiteral("The measurement failed, so nothing is analysed.");
+}
+
+// R 500.0 and Xc 60.0 from the simulated box, analysed by the real program.
+void TestMeasure::analysisInEveryRecord()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, silent);
+    QFETCH(QVariantMap, values);
+    QFETCH(QString, note);
+    box::Behaviour behaviour = fastBox({5000, 600, 4000, 3900});
+    if (silent)
+        behaviour.fault = box::Fault::Silent;
+    box::SimulatedBox device(behaviour);
+    const Run result = run(QStringList{QStringLiteral("--port"), port(device),
+                                       QStringLiteral("--format"), QStringLiteral("json"),
+                                       QStringLiteral("--timeout"), QStringLiteral("0.5")} +
+                           arguments);
+    QCOMPARE(result.status, silent ? 1 : 0);
+    const QStringList records = lines(result.out);
+    QCOMPARE(records.size(), 1);
+    const QJsonObject record = jsonLine(records.first());
+    const char *keys[] = {"sex",           "age",          "height",        "weight",
+                          "bmi",           "r_h",          "xc_h",          "biva_reference",
+                          "biva_distance", "biva_ellipse", "phase_angle_z", "phase_angle_class",
+                          "ffm",           "fm",           "fat_percent",   "tbw"};
+    for (const char *key : keys) {
+        const QString name = QLatin1String(key);
+        QVERIFY2(record.contains(name), key);
+        if (values.contains(name))
+            QCOMPARE(record.value(name).toVariant(), values.value(name));
+        else
+            QVERIFY2(record.value(name).isNull(), key);
+    }
+    if (note.isEmpty())
+        QVERIFY(record.value(QStringLiteral("analysis_note")).isNull());
+    else
+        QCOMPARE(record.value(QStringLiteral("analysis_note")).toString(), note);
+    QCOMPARE(record.value(QStringLiteral("resistance")).toVariant(),
+             silent ? QVariant::fromValue(nullptr) : QVariant(500));
+}
+
+void TestMeasure::journalsWithAndWithoutAnalysisNeverMix_data()
+{
+    QTest::addColumn<bool>("journalHasAnalysis");
+    QTest::addColumn<bool>("throughStandardOutput");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("analysis records into a plain journal")
+        << false << false << QStringLiteral("it holds records without an analysis");
+    QTest::newRow("plain records into an analysis journal")
+        << true << false << QStringLiteral("it holds records with an analysis");
+    QTest::newRow("analysis records appended by the shell to a plain journal")
+        << false << true << QStringLiteral("it holds records without an analysis");
+}
+
+// The journal's first run fixes its columns; a second run whose records have
+// others measures nothing and leaves the file byte for byte as it was.
+void TestMeasure::journalsWithAndWithoutAnalysisNeverMix()
+{
+    QFETCH(bool, journalHasAnalysis);
+    QFETCH(bool, throughStandardOutput);
+    QFETCH(QString, says);
+    box::SimulatedBox device(fastBox());
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("journal.csv"));
+    const QStringList subject{QStringLiteral("--sex"), QStringLiteral("f"),
+                              QStringLiteral("--height"), QStringLiteral("160")};
+    const auto arguments = [&](bool analysis) {
+        QStringList list{QStringLiteral("--port"), port(device), QStringLiteral("--format"),
+                         QStringLiteral("csv")};
+        if (!throughStandardOutput)
+            list << QStringLiteral("--output") << file;
+        return analysis ? list + subject : list;
+    };
+    const Prepare appended = throughStandardOutput ? standardOutputAppendedTo(file) : Prepare();
+    QCOMPARE(run(arguments(journalHasAnalysis), appended).status, 0);
+    QFile journal(file);
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QByteArray before = journal.readAll();
+    journal.close();
+    QCOMPARE(before.count('\n'), 2);
+
+    const Run refused = run(arguments(!journalHasAnalysis), appended);
+    QCOMPARE(refused.status, 2);
+    const QString named = throughStandardOutput ? QStringLiteral("standard output") : file;
+    QVERIFY2(refused.err.startsWith("velumet-measure: cannot write to " + named.toUtf8() +
+                                    ": its columns differ: " + says.toUtf8()),
+             refused.err.constData());
+    QVERIFY2(!refused.err.contains("--help"), refused.err.constData());
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QCOMPARE(journal.readAll(), before);
+    // Refused before anything was measured: the box got one start command.
+    QCOMPARE(device.received(), QByteArray("B593817"));
+}
+
+void TestMeasure::subjectValuesInEitherNotation_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("arguments");
+    // What the options give the subject; an empty one: refused as wrong usage.
+    QTest::addColumn<analysis::Subject>("subject");
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    const QString height = QStringLiteral("--height");
+    const QString weight = QStringLiteral("--weight");
+    const QString sex = QStringLiteral("--sex");
+    const QString age = QStringLiteral("--age");
+    const auto tall = [](double cm) { return analysis::Subject{{}, {}, cm, {}}; };
+    const auto heavy = [](double kg) { return analysis::Subject{{}, {}, {}, kg}; };
+    const analysis::Subject refused;
+    QTest::newRow("height with a point")
+        << en << QStringList{height, QStringLiteral("175.5")} << tall(175.5);
+    QTest::newRow("height with a point in a german locale")
+        << de << QStringList{height, QStringLiteral("175.5")} << tall(175.5);
+    QTest::newRow("height with a comma in a german locale")
+        << de << QStringList{height, QStringLiteral("175,5")} << tall(175.5);
+    QTest::newRow("height with a comma in an english locale")
+        << en << QStringList{height, QStringLiteral("175,5")} << refused;
+    QTest::newRow("weight with a comma in a german locale")
+        << de << QStringList{weight, QStringLiteral("70,25")} << heavy(70.25);
+    QTest::newRow("weight with grouping")
+        << en << QStringList{weight, QStringLiteral("1,000")} << refused;
+    QTest::newRow("weight as an exponent")
+        << en << QStringList{weight, QStringLiteral("7e1")} << refused;
+    QTest::newRow("lowest height") << en << QStringList{height, QStringLiteral("30")} << tall(30);
+    QTest::newRow("below the lowest height")
+        << de << QStringList{height, QStringLiteral("29,9")} << refused;
+    QTest::newRow("highest height")
+        << en << QStringList{height, QStringLiteral("250")} << tall(250);
+    QTest::newRow("above the highest height")
+        << en << QStringList{height, QStringLiteral("250.1")} << refused;
+    QTest::newRow("lowest weight") << en << QStringList{weight, QStringLiteral("1")} << heavy(1);
+    QTest::newRow("below the lowest weight")
+        << en << QStringList{weight, QStringLiteral("0.9")} << refused;
+    QTest::newRow("highest weight")
+        << de << QStringList{weight, QStringLiteral("400,0")} << heavy(400);
+    QTest::newRow("above the highest weight")
+        << en << QStringList{weight, QStringLiteral("400.5")} << refused;
+    QTest::newRow("youngest age") << en << QStringList{age, QStringLiteral("1")}
+                                  << analysis::Subject{{}, 1, {}, {}};
+    QTest::newRow("oldest age") << en << QStringList{age, QStringLiteral("120")}
+                                << analysis::Subject{{}, 120, {}, {}};
+    QTest::newRow("age 0") << en << QStringList{age, QStringLiteral("0")} << refused;
+    QTest::newRow("age with a fraction")
+        << de << QStringList{age, QStringLiteral("40,5")} << refused;
+    QTest::newRow("sex as a capital F") << en << QStringList{sex, QStringLiteral("F")}
+                                        << analysis::Subject{analysis::Sex::Female, {}, {}, {}};
+    QTest::newRow("sex as Male") << en << QStringList{sex, QStringLiteral("Male")}
+                                 << analysis::Subject{analysis::Sex::Male, {}, {}, {}};
+    QTest::newRow("sex as 1") << en << QStringList{sex, QStringLiteral("1")} << refused;
+}
+
+void TestMeasure::subjectValuesInEitherNotation()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, arguments);
+    QFETCH(analysis::Subject, subject);
+    QLocale::setDefault(locale);
+    const std::variant<Options, int> parsed =
+        parseOptions(QStringList{QStringLiteral("velumet-measure"), QStringLiteral("--port"),
+                                 QStringLiteral("3")} +
+                     arguments);
+    QLocale::setDefault(QLocale::c());
+    if (subject.isEmpty()) {
+        QCOMPARE(std::get<int>(parsed), 2);
+        return;
+    }
+    const Options &options = std::get<Options>(parsed);
+    QVERIFY(options.subject == subject);
+    QVERIFY(options.analyses());
+    QCOMPARE(options.reference.name, QStringLiteral("piccoli1995"));
+}
+
+void TestMeasure::referenceFileThatCannotBeUsed_data()
+{
+    QTest::addColumn<QByteArray>("contents"); // null: no such file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such file") << QByteArray() << QStringLiteral("it cannot be read");
+    QTest::newRow("an SD of 0") << QByteArray(R"({"name": "lab", "citation": "",
+            "male":   {"n": 60, "r_h_mean": 280, "r_h_sd": 0, "xc_h_mean": 33, "xc_h_sd": 5,
+                       "r": 0.5},
+            "female": {"n": 60, "r_h_mean": 350, "r_h_sd": 40, "xc_h_mean": 37, "xc_h_sd": 6,
+                       "r": 0.6}})")
+                                << QStringLiteral("\"male.r_h_sd\" must be above 0");
+}
+
+// Status 2 before anything is measured, with the reason, but no hint at
+// --help: the command line was right, the file is not.
+void TestMeasure::referenceFileThatCannotBeUsed()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, reason);
+    box::SimulatedBox device(fastBox());
+    const QString path = m_files.filePath(QStringLiteral("refused.json"));
+    QFile::remove(path);
+    if (!contents.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    }
+    const Run result = run({QStringLiteral("--port"), port(device), QStringLiteral("--sex"),
+                            QStringLiteral("male"), QStringLiteral("--reference-file"), path});
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY2(result.err.startsWith("velumet-measure: cannot use the reference in " +
+                                   QFile::encodeName(path) + ": " + reason.toUtf8()),
+             result.err.constData());
+    QVERIFY2(!result.err.contains("--help"), result.err.constData());
+    QCOMPARE(device.received(), QByteArray());
+}
+
+void TestMeasure::listReferences()
+{
+    const Run result = run({QStringLiteral("--list-references")});
+    QCOMPARE(result.status, 0);
+    const QStringList rows = lines(result.out);
+    QCOMPARE(rows.size(), 3);
+    const char *names[] = {"piccoli1995", "campa2023", "campa2019-athletes"};
+    const char *sources[] = {"Am J Clin Nutr 1995;61:269-270", "Clin Nutr 2023;42:1749",
+                             "Int J Environ Res Public Health 2019;16:5066"};
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(rows[i].startsWith(QLatin1String(names[i]) + u'\t'), qPrintable(rows[i]));
+        QVERIFY2(rows[i].contains(QLatin1String(sources[i])), qPrintable(rows[i]));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMeasure)

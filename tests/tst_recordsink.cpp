@@ -21,6 +21,17 @@ Record record(int port = 3)
     return {noon, port, measurement, QString()};
 }
 
+// The same measurement with the analysis of a subject.
+Record analysedRecord()
+{
+    Record analysed = record();
+    analysed.measurement.numbers[Measurement::Reactance] = 6.0;
+    analysed.analysis =
+        analysis::analyse({analysis::Sex::Female, 30, 160.0, 55.0}, analysed.measurement,
+                          *analysis::builtInReference(analysis::defaultReferenceName()));
+    return analysed;
+}
+
 QByteArray contents(const QString &path)
 {
     QFile file(path);
@@ -77,6 +88,8 @@ private slots:
     void lastLineOfAnotherProgramIsEnded();
     void sinksOpenedTogetherWriteOneHeader();
     void fifoWithoutReaderIsRefused();
+    void csvHeaderFixesTheColumns_data();
+    void csvHeaderFixesTheColumns();
 
 private:
     QTemporaryDir m_dir;
@@ -171,7 +184,57 @@ void TestRecordSink::fifoWithoutReaderIsRefused()
     QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
     RecordSink sink(recordformat::Format::Csv);
     QVERIFY(!sink.open(path));
+    QCOMPARE(sink.openError(), RecordSink::OpenError::CannotOpen);
     QVERIFY2(sink.errorString().contains(QLatin1String("FIFO")), qPrintable(sink.errorString()));
+}
+
+void TestRecordSink::csvHeaderFixesTheColumns_data()
+{
+    QTest::addColumn<bool>("withAnalysis");
+    // Null: no such file.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<RecordSink::OpenError>("refusal");
+    using E = RecordSink::OpenError;
+    const QByteArray plain = recordformat::csvHeader() + recordformat::csv(record());
+    const QByteArray analysed = recordformat::csvHeader(true) + recordformat::csv(analysedRecord());
+    QTest::newRow("analysis rows into a plain journal") << true << plain << E::ColumnsDiffer;
+    QTest::newRow("plain rows into an analysis journal") << false << analysed << E::ColumnsDiffer;
+    QTest::newRow("analysis rows into an analysis journal") << true << analysed << E::None;
+    QTest::newRow("plain rows into a plain journal") << false << plain << E::None;
+    QTest::newRow("analysis rows, new file") << true << QByteArray() << E::None;
+    QTest::newRow("analysis rows, empty file") << true << QByteArray("") << E::None;
+    QTest::newRow("plain journal a spreadsheet saved again, LF and a byte order mark")
+        << false << QByteArray("\xEF\xBB\xBF") + QByteArray(plain).replace("\r\n", "\n") << E::None;
+    QTest::newRow("analysis rows into another program's log")
+        << true << QByteArray("started\r\nx,1\r\n") << E::None;
+    QTest::newRow("plain rows under a header of ours cut short")
+        << false << recordformat::csvHeader().left(20) << E::ColumnsDiffer;
+}
+
+void TestRecordSink::csvHeaderFixesTheColumns()
+{
+    QFETCH(bool, withAnalysis);
+    QFETCH(QByteArray, before);
+    QFETCH(RecordSink::OpenError, refusal);
+    const QString path = m_dir.filePath(QStringLiteral("journal.csv"));
+    QFile::remove(path);
+    if (!before.isNull())
+        QVERIFY(writeFile(path, before));
+    RecordSink sink(recordformat::Format::Csv, withAnalysis);
+    if (refusal != RecordSink::OpenError::None) {
+        QVERIFY(!sink.open(path));
+        QCOMPARE(sink.openError(), refusal);
+        QVERIFY2(sink.errorString().contains(QLatin1String("columns differ")),
+                 qPrintable(sink.errorString()));
+        QCOMPARE(contents(path), before);
+        return;
+    }
+    QVERIFY2(sink.open(path), qPrintable(sink.errorString()));
+    QCOMPARE(sink.openError(), RecordSink::OpenError::None);
+    const Record added = withAnalysis ? analysedRecord() : record(4);
+    QVERIFY(sink.write(added));
+    const QByteArray header = before.isEmpty() ? recordformat::csvHeader(withAnalysis) : "";
+    QCOMPARE(contents(path), before + header + recordformat::csv(added));
 }
 
 QTEST_GUILESS_MAIN(TestRecordSink)

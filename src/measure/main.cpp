@@ -5,6 +5,7 @@
 #include "measure/exitstatus.h"
 #include "measure/options.h"
 #include "measure/portlist.h"
+#include "measure/referencelist.h"
 #include "measure/series.h"
 #include "record/recordsink.h"
 
@@ -28,13 +29,19 @@ int main(int argc, char *argv[])
     const Options &options = std::get<Options>(parsed);
     if (options.listPorts)
         return printPortList();
+    if (options.listReferences)
+        return printReferenceList();
 
-    RecordSink sink(options.format);
+    RecordSink sink(options.format, options.analyses());
     if (!sink.open(options.output)) {
         // Wrong usage by its status, but no hint at --help: the command line
         // was right, the file is not.
-        err << "velumet-measure: cannot write to " << options.output << ": " << sink.errorString()
-            << "\n";
+        const QString file =
+            options.output.isEmpty() ? QStringLiteral("standard output") : options.output;
+        err << "velumet-measure: cannot write to " << file << ": " << sink.errorString() << "\n";
+        if (sink.openError() == RecordSink::OpenError::ColumnsDiffer)
+            err << "velumet-measure: records with and without an analysis (--sex, --age, "
+                   "--height, --weight) go into files of their own\n";
         return commandline::exitBadUsage;
     }
     try {

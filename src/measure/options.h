@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/reference.h"
+#include "analysis/subject.h"
 #include "record/record.h"
 
 #include <QString>
@@ -13,6 +15,7 @@ struct Options
     using Format = recordformat::Format;
 
     bool listPorts = false;
+    bool listReferences = false;
     int port = 0;
     // 0: until interrupted.
     int count = 1;
@@ -21,6 +24,16 @@ struct Options
     Format format = Format::Text;
     // Empty: standard output.
     QString output;
+
+    // The person measured, as far as the options told; with none of them,
+    // records carry no analysis and are as they always were.
+    analysis::Subject subject;
+    // What the impedance vector is compared with: a built-in reference, or
+    // a lab's own from --reference-file.
+    analysis::BivaReference reference =
+        *analysis::builtInReference(analysis::defaultReferenceName());
+
+    bool analyses() const { return !subject.isEmpty(); }
 };
 
 // Answers --help and --version and refuses a wrong command line itself,

@@ -172,8 +172,7 @@ void Series::onBufferChanged()
         return;
     }
     m_lastFailed = false;
-    finishMeasurement(
-        recordformat::fromMeasurement(QDateTime::currentDateTime(), m_options.port, *measurement));
+    finishMeasurement(recordOf(*measurement, QString()));
 }
 
 void Series::fail(const QString &error, std::optional<Measurement> measurement)
@@ -184,8 +183,17 @@ void Series::fail(const QString &error, std::optional<Measurement> measurement)
     ++m_failed;
     m_lastFailed = true;
     m_conversation.restartQuiet();
-    finishMeasurement(
-        {QDateTime::currentDateTime(), m_options.port, measurement.value_or(Measurement()), error});
+    finishMeasurement(recordOf(measurement.value_or(Measurement()), error));
+}
+
+Record Series::recordOf(const Measurement &measurement, const QString &error) const
+{
+    Record record{QDateTime::currentDateTime(), m_options.port, measurement, error, std::nullopt};
+    // A failed measurement's record carries the subject too, and the note
+    // that nothing could be analysed.
+    if (m_options.analyses())
+        record.analysis = analysis::analyse(m_options.subject, measurement, m_options.reference);
+    return record;
 }
 
 void Series::finishMeasurement(const Record &record)

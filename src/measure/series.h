@@ -53,6 +53,9 @@ private:
     void send();
     void onBufferChanged();
     void fail(const QString &error, std::optional<Measurement> measurement = std::nullopt);
+    // The record of a measurement that ended now, with its analysis when the
+    // options give a subject.
+    Record recordOf(const Measurement &measurement, const QString &error) const;
     void finishMeasurement(const Record &record);
     void scheduleNext();
 

@@ -35,6 +35,9 @@ public:
     // The file's last byte, read through a descriptor of its own; nothing
     // when the file cannot be read.
     std::optional<char> lastByte(qint64 size);
+    // Up to count bytes from the file's start, through the same descriptor;
+    // nothing, with errorString(), when the file cannot be read.
+    std::optional<QByteArray> firstBytes(qint64 count);
     // Cuts the file back to size, and appends from there on.
     bool truncate(qint64 size);
     // On the disk when this returns.
@@ -50,6 +53,7 @@ public:
 private:
     bool fail();
     void close();
+    bool openReader();
 
     // A descriptor (POSIX) or a handle (Windows); -1: none.
     qintptr m_handle = -1;

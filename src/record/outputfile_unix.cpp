@@ -123,20 +123,41 @@ std::optional<qint64> OutputFile::size()
     return status.st_size;
 }
 
-std::optional<char> OutputFile::lastByte(qint64 size)
+bool OutputFile::openReader()
 {
     if (m_reader < 0) {
         // The descriptor we append through may be write-only (a shell's
         // ">>"); a second one, opened through it, reads the same file.
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_handle);
         m_reader = ::open(self.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-        if (m_reader < 0)
-            return std::nullopt;
     }
+    return m_reader >= 0;
+}
+
+std::optional<char> OutputFile::lastByte(qint64 size)
+{
+    if (!openReader())
+        return std::nullopt;
     char byte = 0;
     if (size < 1 || ::pread(descriptor(m_reader), &byte, 1, size - 1) != 1)
         return std::nullopt;
     return byte;
+}
+
+std::optional<QByteArray> OutputFile::firstBytes(qint64 count)
+{
+    if (!openReader()) {
+        fail();
+        return std::nullopt;
+    }
+    QByteArray bytes(count, '\0');
+    const ssize_t read = ::pread(descriptor(m_reader), bytes.data(), size_t(count), 0);
+    if (read < 0) {
+        fail();
+        return std::nullopt;
+    }
+    bytes.truncate(qsizetype(read));
+    return bytes;
 }
 
 bool OutputFile::truncate(qint64 size)

@@ -117,7 +117,7 @@ std::optional<qint64> OutputFile::size()
     return size.QuadPart;
 }
 
-std::optional<char> OutputFile::lastByte(qint64 size)
+bool OutputFile::openReader()
 {
     if (m_reader == noHandle) {
         // Standard output may be write-only (a shell's ">>"); a handle of
@@ -125,9 +125,16 @@ std::optional<char> OutputFile::lastByte(qint64 size)
         const HANDLE reader = ReOpenFile(handleOf(m_handle), GENERIC_READ,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
         if (reader == INVALID_HANDLE_VALUE)
-            return std::nullopt;
+            return false;
         m_reader = fromHandle(reader);
     }
+    return true;
+}
+
+std::optional<char> OutputFile::lastByte(qint64 size)
+{
+    if (!openReader())
+        return std::nullopt;
     if (size < 1)
         return std::nullopt;
     OVERLAPPED position{};
@@ -138,6 +145,28 @@ std::optional<char> OutputFile::lastByte(qint64 size)
     if (!ReadFile(handleOf(m_reader), &byte, 1, &read, &position) || read != 1)
         return std::nullopt;
     return byte;
+}
+
+std::optional<QByteArray> OutputFile::firstBytes(qint64 count)
+{
+    if (!openReader()) {
+        fail();
+        return std::nullopt;
+    }
+    QByteArray bytes(count, '\0');
+    OVERLAPPED start{};
+    DWORD read = 0;
+    // An empty file has nothing at offset 0: ReadFile says so with
+    // ERROR_HANDLE_EOF rather than by reading nothing.
+    if (!ReadFile(handleOf(m_reader), bytes.data(), DWORD(count), &read, &start)) {
+        if (GetLastError() != ERROR_HANDLE_EOF) {
+            fail();
+            return std::nullopt;
+        }
+        read = 0;
+    }
+    bytes.truncate(qsizetype(read));
+    return bytes;
 }
 
 bool OutputFile::truncate(qint64 size)

@@ -15,14 +15,35 @@
 // header before the first, is written under the file's lock, so the file
 // gets one header and whole lines. A file that does not end in a line break
 // (another program's last line) gets one before the first record.
+//
+// A CSV file's header fixes its columns: records with an analysis and
+// records without one never go into the same file. A file that starts with
+// anything but a header of ours is not judged.
 class RecordSink
 {
 public:
-    explicit RecordSink(recordformat::Format format) : m_format(format) {}
+    enum class OpenError {
+        None,
+        // The system refused the file; errorString() says why.
+        CannotOpen,
+        // A CSV file whose header is one of ours, but not the one these
+        // records need.
+        ColumnsDiffer,
+    };
+
+    // withAnalysis: the records carry an analysis (Record::analysis), and
+    // CSV has the columns for it.
+    explicit RecordSink(recordformat::Format format, bool withAnalysis = false)
+        : m_format(format), m_withAnalysis(withAnalysis)
+    {
+    }
 
     // Opens FILE for appending, creating it if needed; empty: standard
-    // output. False with errorString() when it cannot be opened.
+    // output. False with openError() and errorString() when it cannot be
+    // opened, or when it is a CSV file with other columns (standard output
+    // appended to one too); such a file is left as it was.
     bool open(const QString &path);
+    OpenError openError() const { return m_openError; }
 
     // False with errorString() when the record could not be written whole.
     bool write(const Record &record);
@@ -32,8 +53,11 @@ public:
 private:
     bool writeToRegularFile(const QByteArray &line);
     bool fail();
+    bool hasTheColumnsOfTheseRecords();
 
     recordformat::Format m_format;
+    bool m_withAnalysis = false;
+    OpenError m_openError = OpenError::None;
     OutputFile m_file;
     QString m_error;
     // A stream gets the CSV header before its first record; a regular file
