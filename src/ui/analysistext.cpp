@@ -1,5 +1,7 @@
 #include "ui/analysistext.h"
 
+#include "common/numbertext.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -72,7 +74,8 @@ QString number(double value, int decimals)
 {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = locale.toString(value, 'f', decimals);
+    // Halves to even, as the records round.
+    QString text = locale.toString(numbertext::roundHalfEven(value, decimals), 'f', decimals);
     // What rounds to zero is shown as zero, not "-0.0".
     if (text.startsWith(locale.negativeSign()) &&
         locale.toDouble(text.mid(locale.negativeSign().size())) == 0)

@@ -145,6 +145,9 @@ Form1::Form1(QWidget *parent)
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
             &Form1::showContextMenuFromKeyboard);
 
+    // Copies and saves carry the analysis while a subject is set.
+    connect(m_analysisWindow, &AnalysisWindow::analysisChanged, this,
+            [this] { m_measurementActions->setAnalysis(m_analysisWindow->analysis()); });
     connect(m_conversation, &Conversation::bufferChanged, this, &Form1::Text2_Change);
     connect(m_conversation, &Conversation::dataLost, this, &Form1::onDataLost);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);

@@ -30,6 +30,9 @@ public:
     void show(const Record &record);
     void clear();
     bool showsMeasurement() const { return m_shown.has_value(); }
+    // What the measurement on display means for the subject set, or nothing
+    // while no subject is: copies and saves carry it from now on.
+    void setAnalysis(const std::optional<analysis::Analysis> &analysis);
 
     QList<QAction *> actions() const;
 
