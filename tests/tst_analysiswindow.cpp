@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -116,6 +117,8 @@ private slots:
     void referenceFromFile();
     void reportText_data();
     void reportText();
+    void exportGraphAsPng_data();
+    void exportGraphAsPng();
     void failedReportSaysWhyAndLeavesNoFile_data();
     void failedReportSaysWhyAndLeavesNoFile();
 
@@ -601,6 +604,63 @@ void TestAnalysisWindow::reportText()
                                              "diagnosis")})
         QVERIFY2(text.contains(expected),
                  qPrintable(expected + QStringLiteral(" not in: ") + text));
+}
+
+void TestAnalysisWindow::exportGraphAsPng_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("written") << QString();
+    QTest::newRow("folder not writable") << QStringLiteral("/proc");
+}
+
+// The graph's context menu exports it as the report and the screen draw it.
+void TestAnalysisWindow::exportGraphAsPng()
+{
+    QFETCH(QString, folder);
+    if (folder.isEmpty())
+        folder = m_dir.path();
+    type({QStringLiteral("Male"), QStringLiteral("40"), QStringLiteral("175"),
+          QStringLiteral("70")});
+    measure(manAt500);
+    const QString path = QDir(folder).filePath(QStringLiteral("graph.png"));
+    const FileDialogAnswerer dialog(path);
+    const MessageBoxAnswerer boxes;
+    graph()->setFocus();
+    const QPoint at = graph()->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, graph()->mapToGlobal(at));
+    QApplication::sendEvent(graph(), &event);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QAction *exportPng = menu->findChild<QAction *>(QStringLiteral("actExportGraph"));
+    QVERIFY(exportPng);
+    QCOMPARE(exportPng->text(), QStringLiteral("&Export graph as PNG…"));
+    menu->close();
+    exportPng->trigger();
+    QCOMPARE(dialog.suggested().size(), 1);
+    if (folder != m_dir.path()) {
+        QCOMPARE(boxes.shown().size(), 1);
+        const QStringList lines = boxes.shown().first().text.split(u'\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.at(0), QStringLiteral("Die Grafik konnte nicht gespeichert werden!"));
+        QCOMPARE(lines.at(2), QDir::toNativeSeparators(path) + u':');
+        QVERIFY(!QFileInfo::exists(path));
+        return;
+    }
+    QCOMPARE(boxes.shown().size(), 0);
+    const QImage picture(path);
+    QCOMPARE(picture.size(), QSize(1600, 1200));
+    // The ellipses and the measurement are in it.
+    int outer = 0;
+    int point = 0;
+    for (int y = 0; y < picture.height(); y += 2) {
+        for (int x = 0; x < picture.width(); x += 2) {
+            const QRgb pixel = picture.pixel(x, y);
+            outer += pixel == bivaplot::ellipseColour(2).rgb();
+            point += pixel == QColor(0, 70, 200).rgb();
+        }
+    }
+    QVERIFY2(outer > 100, qPrintable(QString::number(outer)));
+    QVERIFY2(point > 20, qPrintable(QString::number(point)));
 }
 
 void TestAnalysisWindow::failedReportSaysWhyAndLeavesNoFile_data()
