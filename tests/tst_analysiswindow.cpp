@@ -249,7 +249,7 @@ void TestAnalysisWindow::doneWhenValues_data()
                                           "55.8 kg",
                                           "14.2 kg",
                                           "20.3 %",
-                                          "41.4 l"}
+                                          "41.4 L"}
                            << QStringLiteral("51.6 kg");
     QTest::newRow("de_DE") << german << QStringLiteral("70,0")
                            << QStringList{"22,9 kg/m²",
@@ -260,7 +260,7 @@ void TestAnalysisWindow::doneWhenValues_data()
                                           "55,8 kg",
                                           "14,2 kg",
                                           "20,3 %",
-                                          "41,4 l"}
+                                          "41,4 L"}
                            << QStringLiteral("51,6 kg");
 }
 
@@ -557,12 +557,12 @@ void TestAnalysisWindow::reportText_data()
     QTest::newRow("en_US") << english
                            << QStringList{"500 Ω",     "60 Ω",     "6.8°",        "22.9 kg/m²",
                                           "285.7 Ω/m", "34.3 Ω/m", "inside 50 %", "-1.08",
-                                          "55.8 kg",   "14.2 kg",  "20.3 %",      "41.4 l",
+                                          "55.8 kg",   "14.2 kg",  "20.3 %",      "41.4 L",
                                           "175 cm",    "70 kg"};
     QTest::newRow("de_DE") << german
                            << QStringList{"500 Ω",     "60 Ω",     "6,8°",        "22,9 kg/m²",
                                           "285,7 Ω/m", "34,3 Ω/m", "inside 50 %", "-1,08",
-                                          "55,8 kg",   "14,2 kg",  "20,3 %",      "41,4 l",
+                                          "55,8 kg",   "14,2 kg",  "20,3 %",      "41,4 L",
                                           "175 cm",    "70 kg"};
 }
 

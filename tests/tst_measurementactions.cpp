@@ -756,7 +756,7 @@ void TestMeasurementActions::copyCarriesTheAnalysis_data()
                                           "55.8 kg",
                                           "14.2 kg",
                                           "20.3 %",
-                                          "41.4 l",
+                                          "41.4 L",
                                           ""};
     QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << QStringLiteral("70,0")
                            << QStringList{"500",
@@ -776,7 +776,7 @@ void TestMeasurementActions::copyCarriesTheAnalysis_data()
                                           "55,8 kg",
                                           "14,2 kg",
                                           "20,3 %",
-                                          "41,4 l",
+                                          "41,4 L",
                                           ""};
 }
 

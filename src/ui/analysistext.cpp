@@ -123,7 +123,7 @@ std::vector<Row> resultRows(const analysis::Analysis &result)
         {QStringLiteral("Fat-free mass"), withUnit(result.ffm, 1, QStringLiteral("kg"))},
         {QStringLiteral("Fat mass"), withUnit(result.fm, 1, QStringLiteral("kg"))},
         {QStringLiteral("Body fat"), withUnit(result.fatPercent, 1, QStringLiteral("%"))},
-        {QStringLiteral("Total body water"), withUnit(result.tbw, 1, QStringLiteral("l"))},
+        {QStringLiteral("Total body water"), withUnit(result.tbw, 1, QStringLiteral("L"))},
     };
 }
 
