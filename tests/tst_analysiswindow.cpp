@@ -7,6 +7,7 @@
 #include "ui/analysiswindow.h"
 #include "ui/bivagraph.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -103,6 +104,7 @@ private slots:
     void cleanup();
 
     void opensWithCtrlBAndClosesWithEsc();
+    void everyControlIsReachableByKeyboard();
     void doneWhenValues_data();
     void doneWhenValues();
     void resultsFollowTheCore_data();
@@ -232,6 +234,37 @@ void TestAnalysisWindow::opensWithCtrlBAndClosesWithEsc()
     QTest::keyClick(m_form.get(), Qt::Key_B, Qt::ControlModifier);
     QVERIFY(m_window->isVisible());
     QVERIFY(graph()->width() >= 300 && graph()->height() >= 240);
+}
+
+// Tab walks every input, the graph (whose menu exports it) and the report
+// button; a caption's mnemonic reaches its field.
+void TestAnalysisWindow::everyControlIsReachableByKeyboard()
+{
+    measure(manAt500);
+    QApplication::setActiveWindow(m_window);
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    named<QComboBox>(QStringLiteral("Sex"))->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 40; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        const QString name = focus->accessibleName().isEmpty()
+                                 ? qobject_cast<QAbstractButton *>(focus)
+                                       ? qobject_cast<QAbstractButton *>(focus)->text()
+                                       : QString()
+                                 : focus->accessibleName();
+        if (visited.contains(name))
+            break;
+        visited << name;
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    for (const QString &expected :
+         {QStringLiteral("Sex"), QStringLiteral("Age"), QStringLiteral("Height"),
+          QStringLiteral("Weight"), QStringLiteral("Reference"), QStringLiteral("BIVA graph"),
+          QStringLiteral("Save &report as PDF…")})
+        QVERIFY2(visited.contains(expected), qPrintable(visited.join(QStringLiteral(" | "))));
+
+    QTest::keyClick(m_window, Qt::Key_G, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), field(QStringLiteral("Age")));
 }
 
 void TestAnalysisWindow::doneWhenValues_data()

@@ -37,14 +37,22 @@ QLineEdit *numberField(QWidget *parent, const QString &name, QValidator *validat
     return field;
 }
 
-QWidget *withUnit(QWidget *field, const QString &unit)
+QWidget *withUnit(QWidget *parent, QWidget *field, const QString &unit)
 {
-    auto *row = new QWidget;
+    auto *row = new QWidget(parent);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(field, 1);
     layout->addWidget(new QLabel(unit, row));
     return row;
+}
+
+// A caption whose mnemonic (Alt+G for Age) takes the keyboard to its field.
+QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
 }
 
 QValidator *decimals(double bottom, double top, QObject *parent)
@@ -140,11 +148,15 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
 
     auto *subjectBox = new QGroupBox(QStringLiteral("Subject"), this);
     auto *subjectForm = new QFormLayout(subjectBox);
-    subjectForm->addRow(QStringLiteral("&Sex"), m_sex);
-    subjectForm->addRow(QStringLiteral("A&ge"), withUnit(m_age, QStringLiteral("years")));
-    subjectForm->addRow(QStringLiteral("&Height"), withUnit(m_height, QStringLiteral("cm")));
-    subjectForm->addRow(QStringLiteral("&Weight"), withUnit(m_weight, QStringLiteral("kg")));
-    subjectForm->addRow(QStringLiteral("Re&ference"), m_reference);
+    subjectForm->addRow(caption(QStringLiteral("&Sex"), m_sex, subjectBox), m_sex);
+    subjectForm->addRow(caption(QStringLiteral("A&ge"), m_age, subjectBox),
+                        withUnit(subjectBox, m_age, QStringLiteral("years")));
+    subjectForm->addRow(caption(QStringLiteral("&Height"), m_height, subjectBox),
+                        withUnit(subjectBox, m_height, QStringLiteral("cm")));
+    subjectForm->addRow(caption(QStringLiteral("&Weight"), m_weight, subjectBox),
+                        withUnit(subjectBox, m_weight, QStringLiteral("kg")));
+    subjectForm->addRow(caption(QStringLiteral("Re&ference"), m_reference, subjectBox),
+                        m_reference);
 
     auto *resultBox = new QGroupBox(QStringLiteral("Results"), this);
     auto *resultForm = new QFormLayout(resultBox);
@@ -302,7 +314,7 @@ void AnalysisWindow::recompute(bool newMeasurement)
     m_band.reset();
     if (now.sex && now.age)
         m_band = analysis::barbosaSilva2005Band(*now.sex, *now.age);
-    m_bar->show(m_band, shownPhaseAngle());
+    m_bar->setBand(m_band, shownPhaseAngle());
     emit analysisChanged();
 }
 

@@ -13,8 +13,8 @@ PhaseAngleBar::PhaseAngleBar(QWidget *parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void PhaseAngleBar::show(const std::optional<analysis::PhaseAngleBand> &band,
-                         const std::optional<double> &angle)
+void PhaseAngleBar::setBand(const std::optional<analysis::PhaseAngleBand> &band,
+                            const std::optional<double> &angle)
 {
     m_band = band;
     m_angle = angle;

@@ -18,8 +18,8 @@ public:
     explicit PhaseAngleBar(QWidget *parent = nullptr);
 
     // Nothing to show without a band; the angle in degrees.
-    void show(const std::optional<analysis::PhaseAngleBand> &band,
-              const std::optional<double> &angle);
+    void setBand(const std::optional<analysis::PhaseAngleBand> &band,
+                 const std::optional<double> &angle);
 
     QSize sizeHint() const override;
 
