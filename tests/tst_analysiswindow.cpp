@@ -6,6 +6,7 @@
 #include "messageboxanswerer.h"
 #include "ui/analysiswindow.h"
 #include "ui/bivagraph.h"
+#include "ui/phaseanglebar.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -110,6 +111,7 @@ private slots:
     void resultsFollowTheCore_data();
     void resultsFollowTheCore();
     void outOfRangeInputIsMissingAndSaid();
+    void barShowsTheAngleTheClassCameFrom();
     void startAndClearLeaveNothingStale_data();
     void startAndClearLeaveNothingStale();
     void followUpPath();
@@ -394,6 +396,20 @@ void TestAnalysisWindow::outOfRangeInputIsMissingAndSaid()
                  ->text()
                  .contains(QStringLiteral("Height must be 30 to 250 cm.")),
              qPrintable(named<QLabel>(QStringLiteral("Notes"))->text()));
+}
+
+// 523 Ω and 60 Ω give 6.54°, shown as 6.5: above the 5th percentile of men
+// of 40 to 49, 6.53, as the class says, and so on the bar.
+void TestAnalysisWindow::barShowsTheAngleTheClassCameFrom()
+{
+    type({QStringLiteral("Male"), QStringLiteral("40"), QStringLiteral("175"),
+          QStringLiteral("70")});
+    measure(box::Values{5230, 600, 4321, -12});
+    QCOMPARE(Form1Access::display(*m_form).at(4), QStringLiteral("6.5"));
+    QVERIFY(field(QStringLiteral("Phase angle z"))->text().contains(QStringLiteral("P5 to P95")));
+    const std::optional<double> &angle = m_window->findChild<PhaseAngleBar *>()->angle();
+    QVERIFY(angle);
+    QVERIFY2(*angle > 6.53 && *angle < 6.55, qPrintable(QString::number(*angle)));
 }
 
 void TestAnalysisWindow::startAndClearLeaveNothingStale_data()

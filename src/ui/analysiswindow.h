@@ -48,6 +48,7 @@ signals:
 private:
     analysis::Subject subject() const;
     QStringList inputProblems() const;
+    // The measured phase angle in degrees as the band was compared with it.
     std::optional<double> shownPhaseAngle() const;
     // Analyses the measurement on display again; a new one joins the path.
     void recompute(bool newMeasurement);

@@ -21,6 +21,8 @@ public:
     void setBand(const std::optional<analysis::PhaseAngleBand> &band,
                  const std::optional<double> &angle);
 
+    const std::optional<double> &angle() const { return m_angle; }
+
     QSize sizeHint() const override;
 
     // Paints the bar into bounds with the painter's font, on the screen and
