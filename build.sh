@@ -8,7 +8,7 @@ build_dir=${BUILD_DIR:-$here/build}
 
 # Debian packages each command needs.
 packages_build=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev fonts-liberation2 help2man)
-packages_test=(xvfb xauth libbenchmark-dev appstream desktop-file-utils)
+packages_test=(xvfb xauth libbenchmark-dev appstream desktop-file-utils poppler-utils)
 packages_bench=(libbenchmark-dev hyperfine)
 packages_fuzz=(clang libclang-rt-14-dev)
 packages_package=(dpkg-dev file lintian)
@@ -38,7 +38,8 @@ Usage: ./build.sh COMMAND
   demo    build, then open the window beside a simulated measuring box
   run     build, then open the window alone, for a real box
   screenshot  render the window with a measurement to docs/window.png, and
-              with its context menu open to docs/window-menu.png
+              with its context menu open to docs/window-menu.png; the analysis
+              window to docs/analysis.png and its report to docs/report.png
   package     build a Debian package (.deb) in the build directory and check
               it with lintian
   windows     cross-build for Windows into build-windows: the portable zip and
@@ -171,12 +172,16 @@ case "$cmd" in
     exec "$build_dir/src/velumet-display"
     ;;
   screenshot)
-    install_missing "${packages_build[@]}"
+    install_missing "${packages_build[@]}" poppler-utils
     configure_and_build "$build_dir" -DBUILD_TESTING=ON
     mkdir -p "$here/docs"
+    report_dir=$(mktemp -d)
+    trap 'rm -rf "$report_dir"' EXIT
     QT_QPA_PLATFORM=offscreen "$build_dir/tests/velumet-windowshot" "$here/docs/window.png" \
-      "$here/docs/window-menu.png"
-    echo "build.sh: wrote docs/window.png and docs/window-menu.png"
+      "$here/docs/window-menu.png" "$here/docs/analysis.png" "$report_dir/report.pdf"
+    # The report's one page as a picture, at about the size a screen shows it.
+    pdftoppm -r 90 -png -singlefile "$report_dir/report.pdf" "$here/docs/report"
+    echo "build.sh: wrote docs/window.png, docs/window-menu.png, docs/analysis.png and docs/report.png"
     ;;
   package)
     install_missing "${packages_build[@]}" "${packages_package[@]}"

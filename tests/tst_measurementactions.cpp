@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QFile>
@@ -53,6 +54,16 @@ QString frameBrokenAtRFoot()
 const QStringList captions{"Resistance", "Reactance", "Phase angle", "R-Hand", "R-Foot"};
 const QStringList csvHeader{"time",        "port",   "resistance", "reactance",
                             "phase_angle", "r_hand", "r_foot",     "error"};
+// velumet-measure's columns for records with a subject: the analysis's
+// between r_foot and error.
+const QStringList analysisCsvHeader =
+    csvHeader.mid(0, 7) +
+    QStringList{"sex",           "age",          "height",        "weight",
+                "bmi",           "r_h",          "xc_h",          "biva_reference",
+                "biva_distance", "biva_ellipse", "phase_angle_z", "phase_angle_class",
+                "ffm",           "fm",           "fat_percent",   "tbw",
+                "analysis_note"} +
+    QStringList{"error"};
 
 QByteArray contents(const QString &path)
 {
@@ -160,7 +171,12 @@ private slots:
     void savingTheSameMeasurementAgainAsksFirst_data();
     void savingTheSameMeasurementAgainAsksFirst();
     void saveAsTakesAnotherFile();
+    void journalMatchesWhatVelumetMeasureWrites_data();
     void journalMatchesWhatVelumetMeasureWrites();
+    void copyCarriesTheAnalysis_data();
+    void copyCarriesTheAnalysis();
+    void journalHoldsOneKindOfRecord_data();
+    void journalHoldsOneKindOfRecord();
 
 private:
     QAction *action(const char *name) const
@@ -180,6 +196,9 @@ private:
     void save() { press(QKeySequence(Qt::CTRL | Qt::Key_S)); }
     void saveAs() { press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)); }
     QMenu *openMenu(QWidget *widget, Opening opening);
+    // Opens the analysis window with Ctrl+B and types the subject into it.
+    void setSubject(const QString &sex, const QString &age, const QString &height,
+                    const QString &weight);
 
     // The file dialog starts at home and lists it: a home of the tests' own
     // that nobody, as whom a test acts, may read.
@@ -433,7 +452,8 @@ void TestMeasurementActions::contextMenus()
     for (const QAction *entry : menu->actions())
         texts << entry->text();
     QCOMPARE(texts.contains(QStringLiteral("&Copy\tCtrl+C")), editEntries);
-    for (const char *name : {"actCopyMeasurement", "actSaveMeasurement", "actSaveMeasurementAs"})
+    for (const char *name : {"actCopyMeasurement", "actSaveMeasurement", "actSaveMeasurementAs",
+                             "actAnalysis", "actSaveReport"})
         QVERIFY2(menu->actions().contains(action(name)) == measurementEntries, name);
     menu->close();
 }
@@ -454,9 +474,11 @@ void TestMeasurementActions::menuItemsAreAnnouncedWithTheirShortcuts()
             announced << item->text(QAccessible::Name) + u' ' +
                              item->text(QAccessible::Accelerator);
     }
-    for (const QString &expected : {QStringLiteral("Copy measurement Ctrl+Shift+C"),
-                                    QStringLiteral("Save measurement… Ctrl+S"),
-                                    QStringLiteral("Save measurement as… Ctrl+Shift+S")})
+    for (const QString &expected :
+         {QStringLiteral("Copy measurement Ctrl+Shift+C"),
+          QStringLiteral("Save measurement… Ctrl+S"),
+          QStringLiteral("Save measurement as… Ctrl+Shift+S"), QStringLiteral("Analysis… Ctrl+B"),
+          QStringLiteral("Save report as PDF… Ctrl+P")})
         QVERIFY2(announced.contains(expected), qPrintable(announced.join(QStringLiteral(" | "))));
     menu->close();
 }
@@ -622,8 +644,22 @@ void TestMeasurementActions::saveAsTakesAnotherFile()
 
 // Three measurements saved from the window and the same three boxes measured
 // by velumet-measure give the same journal, apart from the times.
+void TestMeasurementActions::journalMatchesWhatVelumetMeasureWrites_data()
+{
+    QTest::addColumn<QStringList>("subject");
+    QTest::addColumn<QStringList>("header");
+    QTest::newRow("no subject") << QStringList() << csvHeader;
+    QTest::newRow("a man of 40") << QStringList{"--sex",    "male", "--age",    "40",
+                                                "--height", "175",  "--weight", "70"}
+                                 << analysisCsvHeader;
+}
+
 void TestMeasurementActions::journalMatchesWhatVelumetMeasureWrites()
 {
+    QFETCH(QStringList, subject);
+    QFETCH(QStringList, header);
+    if (!subject.isEmpty())
+        setSubject(QStringLiteral("Male"), subject.at(3), subject.at(5), subject.at(7));
     const TemporaryConfigHome configHome;
     std::vector<std::unique_ptr<box::SimulatedBox>> boxes;
     for (const box::Fault fault :
@@ -645,9 +681,10 @@ void TestMeasurementActions::journalMatchesWhatVelumetMeasureWrites()
     for (const auto &device : boxes) {
         QProcess process;
         process.start(QStringLiteral(VELUMET_MEASURE),
-                      {QStringLiteral("--port"), QString::number(device->port()),
-                       QStringLiteral("--format"), QStringLiteral("csv"),
-                       QStringLiteral("--output"), measured});
+                      QStringList{QStringLiteral("--port"), QString::number(device->port()),
+                                  QStringLiteral("--format"), QStringLiteral("csv"),
+                                  QStringLiteral("--output"), measured} +
+                          subject);
         QVERIFY(process.waitForStarted(5000));
         // The boxes answer from this thread's event loop.
         const QDeadlineTimer deadline(20000);
@@ -658,7 +695,7 @@ void TestMeasurementActions::journalMatchesWhatVelumetMeasureWrites()
     QList<QStringList> fromWindow = readCsv(contents(saved));
     QList<QStringList> fromMeasure = readCsv(contents(measured));
     QCOMPARE(fromWindow.size(), 4);
-    QCOMPARE(fromWindow.first(), csvHeader);
+    QCOMPARE(fromWindow.first(), header);
     for (QList<QStringList> *journal : {&fromWindow, &fromMeasure}) {
         for (qsizetype row = 1; row < journal->size(); ++row) {
             QStringList &record = (*journal)[row];
@@ -668,6 +705,188 @@ void TestMeasurementActions::journalMatchesWhatVelumetMeasureWrites()
         }
     }
     QCOMPARE(fromWindow, fromMeasure);
+}
+
+void TestMeasurementActions::setSubject(const QString &sex, const QString &age,
+                                        const QString &height, const QString &weight)
+{
+    press(QKeySequence(Qt::CTRL | Qt::Key_B));
+    QWidget *window = m_form->findChild<QWidget *>(QStringLiteral("AnalysisWindow"));
+    QVERIFY(window && window->isVisible());
+    const auto named = [window](const QString &name) {
+        for (QWidget *widget : window->findChildren<QWidget *>()) {
+            if (widget->accessibleName() == name)
+                return widget;
+        }
+        return static_cast<QWidget *>(nullptr);
+    };
+    auto *sexBox = qobject_cast<QComboBox *>(named(QStringLiteral("Sex")));
+    sexBox->setCurrentIndex(sexBox->findText(sex));
+    const std::pair<QString, QString> inputs[] = {{QStringLiteral("Age"), age},
+                                                  {QStringLiteral("Height"), height},
+                                                  {QStringLiteral("Weight"), weight}};
+    for (const auto &[name, text] : inputs) {
+        auto *field = qobject_cast<QLineEdit *>(named(name));
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+}
+
+void TestMeasurementActions::copyCarriesTheAnalysis_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("weight");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates)
+                           << QStringLiteral("70.0")
+                           << QStringList{"500",
+                                          "60",
+                                          "6.8",
+                                          "432.1",
+                                          "-1.2",
+                                          "Male",
+                                          "40 years",
+                                          "175 cm",
+                                          "70 kg",
+                                          "22.9 kg/m²",
+                                          "285.7 Ω/m",
+                                          "34.3 Ω/m",
+                                          "inside 50 %, distance 0.77",
+                                          "-1.08, P5 to P95 of men 40–49: 7.76 ± 0.85",
+                                          "55.8 kg",
+                                          "14.2 kg",
+                                          "20.3 %",
+                                          "41.4 L",
+                                          ""};
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << QStringLiteral("70,0")
+                           << QStringList{"500",
+                                          "60",
+                                          "6,8",
+                                          "432,1",
+                                          "-1,2",
+                                          "Male",
+                                          "40 years",
+                                          "175 cm",
+                                          "70 kg",
+                                          "22,9 kg/m²",
+                                          "285,7 Ω/m",
+                                          "34,3 Ω/m",
+                                          "inside 50 %, distance 0,77",
+                                          "-1,08, P5 to P95 of men 40–49: 7,76 ± 0,85",
+                                          "55,8 kg",
+                                          "14,2 kg",
+                                          "20,3 %",
+                                          "41,4 L",
+                                          ""};
+}
+
+// With a subject set, each form of the copy carries the analysis: the
+// values as the analysis window shows them, and velumet-measure's record.
+void TestMeasurementActions::copyCarriesTheAnalysis()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, weight);
+    QFETCH(QStringList, shown);
+    // The analysis window's number fields take the locale it was made in.
+    m_form.reset();
+    QLocale::setDefault(locale);
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    setSubject(QStringLiteral("Male"), QStringLiteral("40"), QStringLiteral("175"), weight);
+    Form1Access::receive(*m_form, frameFor(box::Values{5000, 600, 4321, -12}));
+    copy();
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    const QStringList analysisCaptions{"Sex",
+                                       "Age",
+                                       "Height",
+                                       "Weight",
+                                       "BMI",
+                                       "R/H",
+                                       "Xc/H",
+                                       "BIVA",
+                                       "Phase angle z",
+                                       "Fat-free mass",
+                                       "Fat mass",
+                                       "Body fat",
+                                       "Total body water",
+                                       "Note"};
+    QCOMPARE(data->text(),
+             (captions + analysisCaptions).join(u'\t') + u'\n' + shown.join(u'\t') + u'\n');
+
+    QTextDocument document;
+    document.setHtml(data->html());
+    QTextTable *table = nullptr;
+    for (QTextFrame *child : document.rootFrame()->childFrames())
+        table = table ? table : qobject_cast<QTextTable *>(child);
+    QVERIFY(table);
+    QCOMPARE(table->rows(), 2);
+    QCOMPARE(table->columns(), shown.size());
+    for (int column = 0; column < table->columns(); ++column)
+        QCOMPARE(table->cellAt(1, column).firstCursorPosition().block().text(), shown.at(column));
+
+    const QList<QStringList> csv = readCsv(data->data(QStringLiteral("text/csv")));
+    QCOMPARE(csv.size(), 2);
+    QCOMPARE(csv.at(0), analysisCsvHeader);
+    QCOMPARE(csv.at(1).mid(2),
+             (QStringList{"500",    "60",   "6.8",   "432.1", "-1.2",        "male", "40",  "175",
+                          "70",     "22.9", "285.7", "34.3",  "piccoli1995", "0.77", "50%", "-1.08",
+                          "p5_p95", "55.8", "14.2",  "20.3",  "41.4",        "",     ""}));
+}
+
+void TestMeasurementActions::journalHoldsOneKindOfRecord_data()
+{
+    QTest::addColumn<bool>("subject");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("reason");
+    const QByteArray plain = "time,port,resistance,reactance,phase_angle,r_hand,r_foot,error\r\n"
+                             "2026-12-10T12:00:00.007+01:00,3,52.3,6,6.5,432.1,-1.2,\r\n";
+    const QByteArray analysed = analysisCsvHeader.join(u',').toUtf8() + "\r\n";
+    QTest::newRow("an analysis into a plain journal")
+        << true << plain << QStringLiteral("Das Journal hat keine Spalten für die Analyse.");
+    QTest::newRow("no analysis into an analysis journal")
+        << false << analysed << QStringLiteral("Das Journal hat Spalten für die Analyse, diese");
+    QTest::newRow("an analysis into an analysis journal") << true << analysed << QString();
+}
+
+// A journal's header fixes its columns: a record of the other kind is
+// refused, the journal named and left as it was; Save measurement as…
+// takes another.
+void TestMeasurementActions::journalHoldsOneKindOfRecord()
+{
+    QFETCH(bool, subject);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, reason);
+    const QString journal = m_dir.filePath(QStringLiteral("journal.csv"));
+    write(journal, before);
+    if (subject)
+        setSubject(QStringLiteral("Female"), QStringLiteral("35"), QStringLiteral("165"),
+                   QStringLiteral("60"));
+    Form1Access::receive(*m_form, frameFor(box::Values{}));
+    FileDialogAnswerer dialog(journal);
+    const MessageBoxAnswerer boxes;
+    save();
+    if (reason.isEmpty()) {
+        QCOMPARE(boxes.shown().size(), 0);
+        const QList<QStringList> records = readCsv(contents(journal));
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records.at(1).at(7), QStringLiteral("female"));
+        return;
+    }
+    QCOMPARE(boxes.shown().size(), 1);
+    const QStringList lines = boxes.shown().first().text.split(u'\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.at(0), QStringLiteral("Die Messung konnte nicht gespeichert werden!"));
+    QCOMPARE(lines.at(2), QDir::toNativeSeparators(journal) + u':');
+    QVERIFY2(lines.at(3).startsWith(reason), qPrintable(lines.at(3)));
+    QVERIFY2(lines.at(3).contains(QStringLiteral("„Save measurement as…“")),
+             qPrintable(lines.at(3)));
+    QCOMPARE(contents(journal), before);
+
+    const QString other = m_dir.filePath(QStringLiteral("other.csv"));
+    dialog.setAnswer(other);
+    saveAs();
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(readCsv(contents(other)).size(), 2);
 }
 
 QTEST_MAIN(TestMeasurementActions)

@@ -32,6 +32,22 @@ double kyle2001FatFreeMass(Sex sex, double heightCm, double weightKg, double res
            0.130 * reactance + 4.229 * sexCode;
 }
 
+QString kyle2001Citation()
+{
+    return QStringLiteral(
+        "Kyle UG, Genton L, Karsegard L, Slosman DO, Pichard C. Single prediction "
+        "equation for bioelectrical impedance analysis in adults aged 20-94 "
+        "years. Nutrition 2001;17:248-253.");
+}
+
+QString sun2003Citation()
+{
+    return QStringLiteral("Sun SS, Chumlea WC, Heymsfield SB, et al. Development of bioelectrical "
+                          "impedance analysis prediction equations for body composition with the "
+                          "use of a multicomponent model for use in epidemiologic surveys. Am J "
+                          "Clin Nutr 2003;77:331-340.");
+}
+
 double sun2003TotalBodyWater(Sex sex, double heightCm, double weightKg, double resistance)
 {
     const Sun2003Coefficients &c = sex == Sex::Male ? sun2003Men : sun2003Women;

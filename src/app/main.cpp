@@ -29,7 +29,10 @@ int main(int argc, char *argv[])
         "Takes one measurement from the measuring box on a serial port and shows it:\n"
         "resistance, reactance, R-Hand, R-Foot and the phase angle. Type the port\n"
         "number into the Com-Port field and press Start; Clear empties the display\n"
-        "and closes the port. The window takes no options of its own."));
+        "and closes the port. Ctrl+B opens the analysis of the measurement for the\n"
+        "person measured: the BIVA graph, the phase angle against healthy people,\n"
+        "body composition, and a one-page PDF report (Ctrl+P). The window takes no\n"
+        "options of its own."));
     if (const std::optional<int> status =
             commandline::parse(parser, QApplication::arguments(), program))
         return *status;

@@ -4,6 +4,7 @@
 #include "serial/commcontrol.h"
 #include "serial/conversation.h"
 #include "serial/portlisting.h"
+#include "ui/analysiswindow.h"
 #include "ui/controlplacement.h"
 #include "ui/measurementactions.h"
 #include "ui/messagebox.h"
@@ -57,7 +58,8 @@ Form1::Form1(QWidget *parent)
                                         {Label8->text(), Measurement::Reactance},
                                         {lblPhase->text(), Measurement::PhaseAngle},
                                         {Label9->text(), Measurement::RHand},
-                                        {Label10->text(), Measurement::RFoot}}))
+                                        {Label10->text(), Measurement::RFoot}})),
+      m_analysisWindow(new AnalysisWindow(this))
 {
     using controlplacement::Font;
     using controlplacement::noTabIndex;
@@ -137,11 +139,15 @@ Form1::Form1(QWidget *parent)
     // Their shortcuts work anywhere in the window; Ctrl+C in a field still
     // copies its selection.
     addActions(m_measurementActions->actions());
+    addActions(analysisActions());
     for (QLineEdit *field : valueFields())
         field->installEventFilter(this);
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
             &Form1::showContextMenuFromKeyboard);
 
+    // Copies and saves carry the analysis while a subject is set.
+    connect(m_analysisWindow, &AnalysisWindow::analysisChanged, this,
+            [this] { m_measurementActions->setAnalysis(m_analysisWindow->analysis()); });
     connect(m_conversation, &Conversation::bufferChanged, this, &Form1::Text2_Change);
     connect(m_conversation, &Conversation::dataLost, this, &Form1::onDataLost);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -152,6 +158,7 @@ Form1::Form1(QWidget *parent)
 void Form1::closeEvent(QCloseEvent *event)
 {
     Close();
+    m_analysisWindow->close();
     QWidget::closeEvent(event);
 }
 
@@ -178,7 +185,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         QMenu *menu = field->createStandardContextMenu();
         menu->setParent(field, menu->windowFlags());
         menu->addSeparator();
-        m_measurementActions->popUp(menu, static_cast<QContextMenuEvent *>(event)->globalPos());
+        m_measurementActions->popUp(menu, static_cast<QContextMenuEvent *>(event)->globalPos(),
+                                    analysisActions());
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -186,7 +194,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::contextMenuEvent(QContextMenuEvent *event)
 {
-    m_measurementActions->popUp(new QMenu(this), event->globalPos());
+    m_measurementActions->popUp(new QMenu(this), event->globalPos(), analysisActions());
 }
 
 void Form1::showContextMenuFromKeyboard()
@@ -197,6 +205,11 @@ void Form1::showContextMenuFromKeyboard()
     const QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
     QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &event);
+}
+
+QList<QAction *> Form1::analysisActions() const
+{
+    return {m_analysisWindow->openAction(), m_analysisWindow->reportAction()};
 }
 
 void Form1::showPortTooltip(const QPoint &globalPos)
@@ -236,14 +249,18 @@ void Form1::Text2_Change()
         fields[value]->setText(measurement->texts[value]);
     // Later chunks leave a complete frame's measurement as it is; its record
     // keeps the moment the frame completed and the port it came in on.
-    if (!m_measurementActions->showsMeasurement())
-        m_measurementActions->show(recordformat::fromMeasurement(
-            QDateTime::currentDateTime(), m_conversation->comm().commPort(), *measurement));
+    if (!m_measurementActions->showsMeasurement()) {
+        const Record record = recordformat::fromMeasurement(
+            QDateTime::currentDateTime(), m_conversation->comm().commPort(), *measurement);
+        m_measurementActions->show(record);
+        m_analysisWindow->showMeasurement(record);
+    }
 }
 
 void Form1::ClearTextBox()
 {
     m_measurementActions->clear();
+    m_analysisWindow->clearMeasurement();
     txtR->clear();
     txtRF->clear();
     txtrh->clear();

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+class AnalysisWindow;
+class QAction;
 class Conversation;
 class MeasurementActions;
 class QFrame;
@@ -14,7 +16,8 @@ class QPushButton;
 // turns clicks into the conversation's Start and Close, shows each
 // evaluation of the receive buffer in its fields, and tells the user of
 // failures in German message boxes. The measurement on display can be
-// copied or saved from the context menu of the window and its value fields.
+// copied or saved from the context menu of the window and its value fields,
+// and analysed for the person measured in a window of its own.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -51,6 +54,9 @@ private:
     // Top to bottom.
     QList<QLineEdit *> valueFields() const { return {txtR, txtXc, txtPhase, txtrh, txtRF}; }
     void showPortTooltip(const QPoint &globalPos);
+    // "Analysis…" and "Save report as PDF…", in the context menus after the
+    // measurement's own entries.
+    QList<QAction *> analysisActions() const;
     // Shift+F10 does what the context-menu key does, on every platform.
     void showContextMenuFromKeyboard();
 
@@ -80,4 +86,5 @@ private:
     QLineEdit *txtrh;
     QLineEdit *txtRF;
     MeasurementActions *m_measurementActions;
+    AnalysisWindow *m_analysisWindow;
 };

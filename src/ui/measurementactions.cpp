@@ -57,6 +57,12 @@ void MeasurementActions::show(const Record &record)
     enable(true);
 }
 
+void MeasurementActions::setAnalysis(const std::optional<analysis::Analysis> &analysis)
+{
+    if (m_shown)
+        m_shown->analysis = analysis;
+}
+
 void MeasurementActions::clear()
 {
     m_shown.reset();
@@ -69,9 +75,13 @@ QList<QAction *> MeasurementActions::actions() const
     return {m_copy, m_save, m_saveAs};
 }
 
-void MeasurementActions::popUp(QMenu *menu, const QPoint &at) const
+void MeasurementActions::popUp(QMenu *menu, const QPoint &at, const QList<QAction *> &more) const
 {
     menu->addActions(actions());
+    if (!more.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(more);
+    }
     // The journal's whole path, where the item shows only its name.
     menu->setToolTipsVisible(true);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -119,11 +129,22 @@ void MeasurementActions::saveTo(const QString &path)
         return;
     // Opened for each record, so that a journal moved or deleted meanwhile is
     // made anew rather than written through a name that is gone.
-    RecordSink sink(recordformat::Format::Csv);
+    const bool withAnalysis = m_shown->analysis.has_value();
+    RecordSink sink(recordformat::Format::Csv, withAnalysis);
     if (!sink.open(file) || !sink.write(*m_shown)) {
+        QString reason = sink.errorString();
+        // A journal holds one kind of record; one per person is the intended use.
+        if (sink.openError() == RecordSink::OpenError::ColumnsDiffer)
+            reason = withAnalysis ? QStringLiteral("Das Journal hat keine Spalten für die Analyse. "
+                                                   "Es bleibt unverändert; „Save measurement as…“ "
+                                                   "wählt ein anderes, am besten eines je Person.")
+                                  : QStringLiteral("Das Journal hat Spalten für die Analyse, diese "
+                                                   "Messung hat keine: Im Analysefenster ist keine "
+                                                   "Person angegeben. Es bleibt unverändert; „Save "
+                                                   "measurement as…“ wählt ein anderes.");
         messagebox::tell(m_window,
                          QStringLiteral("Die Messung konnte nicht gespeichert werden!\n\n%1:\n%2")
-                             .arg(QDir::toNativeSeparators(file), sink.errorString()),
+                             .arg(QDir::toNativeSeparators(file), reason),
                          QMessageBox::Critical);
         return;
     }

@@ -30,12 +30,15 @@ public:
     void show(const Record &record);
     void clear();
     bool showsMeasurement() const { return m_shown.has_value(); }
+    // What the measurement on display means for the subject set, or nothing
+    // while no subject is: copies and saves carry it from now on.
+    void setAnalysis(const std::optional<analysis::Analysis> &analysis);
 
     QList<QAction *> actions() const;
 
-    // Adds the actions to the end of menu and pops it up at a global
-    // position; the menu deletes itself once closed.
-    void popUp(QMenu *menu, const QPoint &at) const;
+    // Adds the actions to the end of menu, then more after a separator, and
+    // pops it up at a global position; the menu deletes itself once closed.
+    void popUp(QMenu *menu, const QPoint &at, const QList<QAction *> &more = {}) const;
 
 private:
     void copy();

@@ -1,5 +1,7 @@
 #include "ui/measurementcopy.h"
 
+#include "ui/analysistext.h"
+
 #include <QMimeData>
 #include <QStringList>
 
@@ -7,20 +9,27 @@ namespace measurementcopy {
 
 namespace {
 
-QStringList captions(const Rows &rows)
+// The measurement's captions and values, then the subject's, the analysis's
+// and its note where the record carries one.
+std::pair<QStringList, QStringList> table(const Rows &rows, const Record &record)
 {
-    QStringList out;
-    for (const auto &row : rows)
-        out << row.first;
-    return out;
-}
-
-QStringList values(const Rows &rows, const Measurement &measurement)
-{
-    QStringList out;
-    for (const auto &row : rows)
-        out << measurement.texts[row.second];
-    return out;
+    QStringList captions;
+    QStringList values;
+    for (const auto &row : rows) {
+        captions << row.first;
+        values << record.measurement.texts[row.second];
+    }
+    if (record.analysis) {
+        std::vector<analysistext::Row> more = analysistext::subjectRows(record.analysis->subject);
+        for (const analysistext::Row &row : analysistext::resultRows(*record.analysis))
+            more.push_back(row);
+        more.push_back({QStringLiteral("Note"), record.analysis->note()});
+        for (const analysistext::Row &row : more) {
+            captions << row.caption;
+            values << row.text;
+        }
+    }
+    return {captions, values};
 }
 
 QString htmlRow(const QStringList &cells, const QString &tag)
@@ -31,16 +40,15 @@ QString htmlRow(const QStringList &cells, const QString &tag)
     return row + QStringLiteral("</tr>");
 }
 
-QString plainText(const Rows &rows, const Measurement &measurement)
+QString plainText(const QStringList &captions, const QStringList &values)
 {
-    return captions(rows).join(u'\t') + u'\n' + values(rows, measurement).join(u'\t') + u'\n';
+    return captions.join(u'\t') + u'\n' + values.join(u'\t') + u'\n';
 }
 
-QString html(const Rows &rows, const Measurement &measurement)
+QString html(const QStringList &captions, const QStringList &values)
 {
     return QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body><table>") +
-           htmlRow(captions(rows), QStringLiteral("th")) +
-           htmlRow(values(rows, measurement), QStringLiteral("td")) +
+           htmlRow(captions, QStringLiteral("th")) + htmlRow(values, QStringLiteral("td")) +
            QStringLiteral("</table></body></html>");
 }
 
@@ -48,11 +56,12 @@ QString html(const Rows &rows, const Measurement &measurement)
 
 std::unique_ptr<QMimeData> mimeData(const Rows &rows, const Record &record)
 {
+    const auto [captions, values] = table(rows, record);
     auto data = std::make_unique<QMimeData>();
-    data->setText(plainText(rows, record.measurement));
-    data->setHtml(html(rows, record.measurement));
+    data->setText(plainText(captions, values));
+    data->setHtml(html(captions, values));
     data->setData(QStringLiteral("text/csv"),
-                  recordformat::csvHeader() + recordformat::csv(record));
+                  recordformat::csvHeader(record.analysis.has_value()) + recordformat::csv(record));
     return data;
 }
 

@@ -23,7 +23,9 @@ using Rows = std::vector<std::pair<QString, Measurement::Value>>;
 // Plain text and HTML show the values as the fields do, the locale's
 // decimal separator included, and an empty cell for a value the evaluation
 // did not reach; the CSV record comes with its header line, as a new file
-// has it.
+// has it. A record with an analysis adds the subject, every analysis value
+// with its unit and the note to the plain text and the HTML, and the
+// analysis's columns to the CSV, as velumet-measure writes them.
 std::unique_ptr<QMimeData> mimeData(const Rows &rows, const Record &record);
 
 } // namespace measurementcopy

@@ -1,8 +1,10 @@
 #include "filedialoganswerer.h"
 #include "form1access.h"
 #include "messageboxanswerer.h"
+#include "ui/analysisreport.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -27,9 +29,9 @@ QString testPort()
     return qEnvironmentVariable("VELUMET_TEST_PORT");
 }
 
-template <typename T> T *byAccessibleName(Form1 &form, const QString &name)
+template <typename T> T *byAccessibleName(QWidget &window, const QString &name)
 {
-    for (T *widget : form.findChildren<T *>()) {
+    for (T *widget : window.findChildren<T *>()) {
         if (widget->accessibleName() == name)
             return widget;
     }
@@ -113,6 +115,8 @@ private slots:
     void fieldsAreInArial();
     void savingLeavesTheRegistryAsItWas_data();
     void savingLeavesTheRegistryAsItWas();
+    void analysisFollowsTheMeasurement();
+    void reportIsOnePdf();
 };
 
 void TestWineWindow::initTestCase()
@@ -221,6 +225,78 @@ void TestWineWindow::savingLeavesTheRegistryAsItWas()
     QVERIFY(QFile::exists(journal));
     QCOMPARE(keyExists(qtSettingsKey), !lastVisited.isEmpty());
     QCOMPARE(fileDialogValues(), before);
+}
+
+// Ctrl+B, the subject typed, a measurement through the COM port: the
+// analysis window shows it, and is left as a screenshot.
+void TestWineWindow::analysisFollowsTheMeasurement()
+{
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_B, Qt::ControlModifier);
+    QWidget *analysis = form.findChild<QWidget *>(QStringLiteral("AnalysisWindow"));
+    QVERIFY(analysis);
+    QVERIFY(QTest::qWaitForWindowExposed(analysis));
+    auto *sex = byAccessibleName<QComboBox>(*analysis, QStringLiteral("Sex"));
+    QVERIFY(sex);
+    sex->setFocus();
+    QTest::keyClick(sex, Qt::Key_End);
+    QCOMPARE(sex->currentText(), QStringLiteral("Male"));
+    for (const auto &[name, text] :
+         {std::pair{"Age", "40"}, std::pair{"Height", "175"}, std::pair{"Weight", "70"}})
+        QTest::keyClicks(byAccessibleName<QLineEdit>(*analysis, QLatin1String(name)),
+                         QLatin1String(text));
+
+    QTest::keyClicks(byAccessibleName<QLineEdit>(form, QStringLiteral("Com-Port")), testPort());
+    QTest::mouseClick(button(form, QStringLiteral("Start")), Qt::LeftButton);
+    QLineEdit *bmi = byAccessibleName<QLineEdit>(*analysis, QStringLiteral("BMI"));
+    QTRY_COMPARE_WITH_TIMEOUT(bmi->text(), QString::fromUtf16(u"22.9 kg/m\u00b2"), 10000);
+    // 523 Ω over 1.75 m.
+    QCOMPARE(byAccessibleName<QLineEdit>(*analysis, QStringLiteral("R/H"))->text(),
+             QString::fromUtf16(u"298.9 \u03a9/m"));
+    QVERIFY(
+        !byAccessibleName<QLineEdit>(*analysis, QStringLiteral("Fat-free mass"))->text().isEmpty());
+    analysis->raise();
+    QTest::qWait(300);
+    screenshot(QStringLiteral("tst_winewindow-analysis"));
+
+    QTest::mouseClick(button(form, QStringLiteral("Clear")), Qt::LeftButton);
+    QCOMPARE(bmi->text(), QString());
+}
+
+// Qt for Windows writes the report through its own PDF engine and fonts.
+void TestWineWindow::reportIsOnePdf()
+{
+    analysis::Subject subject;
+    subject.sex = analysis::Sex::Male;
+    subject.age = 40;
+    subject.heightCm = 175;
+    subject.weightKg = 70;
+    Record record;
+    record.time = QDateTime::currentDateTime();
+    record.port = 3;
+    record.measurement.texts = {QStringLiteral("500"), QStringLiteral("60"),
+                                QStringLiteral("432.1"), QStringLiteral("-1.2"),
+                                QStringLiteral("6.8")};
+    record.measurement.numbers = {500.0, 60.0, 432.1, -1.2, 6.8};
+    const analysis::BivaReference reference =
+        *analysis::builtInReference(analysis::defaultReferenceName());
+    analysisreport::Content content{
+        record, analysis::analyse(subject, record.measurement, reference), reference,
+        {},     analysis::barbosaSilva2005Band(analysis::Sex::Male, 40),   6.8};
+    content.scene.ellipses = analysis::toleranceEllipses(reference.male);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    QString error;
+    QVERIFY2(analysisreport::write(path, content, &error), qPrintable(error));
+    QFile pdf(path);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    QVERIFY(bytes.startsWith("%PDF-"));
+    QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page "), 1);
+    QVERIFY(QFile::copy(path, QStringLiteral("tst_winewindow-report.pdf")) ||
+            QFile::exists(QStringLiteral("tst_winewindow-report.pdf")));
 }
 
 QTEST_MAIN(TestWineWindow)
