@@ -101,7 +101,14 @@ bool OutputFile::openStandardOutput()
 bool OutputFile::lock()
 {
     OVERLAPPED position = lockPosition();
-    return LockFileEx(handleOf(m_handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &position) || fail();
+    if (LockFileEx(handleOf(m_handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &position))
+        return true;
+    // A handle whose file system keeps no byte-range locks at all (Wine's
+    // standard output redirected by a POSIX shell, some network redirectors)
+    // can never be locked: refusing it would refuse every record, so such a
+    // file is written as before locks, one whole record a write.
+    const DWORD error = GetLastError();
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || fail();
 }
 
 void OutputFile::unlock()

@@ -10,6 +10,7 @@ constexpr qint64 headerLimit = 4096;
 bool RecordSink::open(const QString &path)
 {
     m_firstOnStream = true;
+    m_columnsSettled = false;
     m_openError = OpenError::None;
     if (!(path.isEmpty() ? m_file.openStandardOutput() : m_file.open(path))) {
         m_openError = OpenError::CannotOpen;
@@ -17,8 +18,12 @@ bool RecordSink::open(const QString &path)
     }
     // Opening for appending changed nothing yet: a file refused here is as
     // it was. Standard output appended to a file (">>") is checked alike.
-    return m_format != recordformat::Format::Csv || !m_file.isRegularFile() ||
-           hasTheColumnsOfTheseRecords();
+    if (m_format != recordformat::Format::Csv || !m_file.isRegularFile())
+        return true;
+    if (!hasTheColumnsOfTheseRecords())
+        return false;
+    m_columnsSettled = m_file.size().value_or(0) > 0;
+    return true;
 }
 
 bool RecordSink::hasTheColumnsOfTheseRecords()
@@ -89,7 +94,7 @@ bool RecordSink::writeToRegularFile(const QByteArray &line)
     const std::optional<qint64> before = m_file.size();
     // Another run may have made the file since open() judged it empty, with
     // the other kind of records: what the lock finds is what counts.
-    if (before && *before > 0 && m_format == recordformat::Format::Csv &&
+    if (before && *before > 0 && m_format == recordformat::Format::Csv && !m_columnsSettled &&
         !hasTheColumnsOfTheseRecords()) {
         m_file.unlock();
         return false;
@@ -119,6 +124,7 @@ bool RecordSink::writeToRegularFile(const QByteArray &line)
         fail();
     }
     m_file.unlock();
+    m_columnsSettled = m_columnsSettled || written;
     return written;
 }
 

@@ -65,4 +65,8 @@ private:
     // A stream gets the CSV header before its first record; a regular file
     // when it is empty.
     bool m_firstOnStream = true;
+    // The file's columns are known to be these records': it held them when
+    // opened, or a record of ours went in. Until then another run may give
+    // an empty file the other header.
+    bool m_columnsSettled = false;
 };

@@ -45,7 +45,10 @@ expect() {
 
 # expect_status NAME WANTED: the last run ended with status WANTED.
 expect_status() {
-  [ "$status" -eq "$2" ] || { echo "FAIL: $1 ended with status $status, not $2"; failed=1; }
+  [ "$status" -eq "$2" ] && return 0
+  echo "FAIL: $1 ended with status $status, not $2; it said:"
+  cat "$last_err"
+  failed=1
 }
 
 # run_measure OUT ARGUMENTS...: the program's status is in $status.
@@ -53,7 +56,8 @@ run_measure() {
   local out=$1
   shift
   status=0
-  "$wine" "$measure" "$@" >"$out" 2>"$out.err" || status=$?
+  last_err=$out.err
+  "$wine" "$measure" "$@" >"$out" 2>"$last_err" || status=$?
 }
 
 start_box "$box" 3
