@@ -264,6 +264,7 @@ void TestAnalysis::phaseAngleClass()
     const Analysis result =
         analyse(subject(Sex::Male, 45, 175, 70), measured(resistance, reactance), piccoli1995());
     QCOMPARE(*result.phaseAngleClass, expected);
+    compareTo(result.phaseAngle, angle, 9);
     compareTo(result.phaseAngleZ, (angle - 7.76) / 0.85, 6);
 }
 

@@ -88,6 +88,7 @@ void compareWithPhaseAngleBand(const Subject &subject, std::optional<double> pha
     if (!phaseAngle)
         return;
     result.phaseAngleBand = band;
+    result.phaseAngle = phaseAngle;
     result.phaseAngleZ = (*phaseAngle - band->mean) / band->sd;
     result.phaseAngleClass = *phaseAngle < band->p5    ? PhaseAngleClass::BelowP5
                              : *phaseAngle > band->p95 ? PhaseAngleClass::AboveP95

@@ -32,7 +32,10 @@ struct Analysis
     std::optional<double> bivaDistance;
     std::optional<ToleranceRegion> bivaRegion;
 
-    // The phase angle's z against its band, from the unrounded angle.
+    // The unrounded angle in degrees that was compared with the band: the
+    // shown one, rounded to 0.1, may lie on the other side of a percentile.
+    std::optional<double> phaseAngle;
+    // The phase angle's z against its band.
     std::optional<double> phaseAngleZ;
     std::optional<PhaseAngleClass> phaseAngleClass;
     std::optional<PhaseAngleBand> phaseAngleBand;

@@ -1,6 +1,5 @@
 #include "ui/analysiswindow.h"
 
-#include "evaluation/evaluation.h"
 #include "ui/analysisreport.h"
 #include "ui/analysistext.h"
 #include "ui/bivagraph.h"
@@ -261,14 +260,12 @@ std::optional<double> AnalysisWindow::shownPhaseAngle() const
 {
     if (!m_record)
         return std::nullopt;
-    const Measurement &measurement = m_record->measurement;
     // Where the core compared the angle with the band, the bar shows the same
     // unrounded angle: one the field rounds to 6.5 may still lie above a 5th
     // percentile of 6.53, as the class says.
-    if (m_analysis && m_analysis->phaseAngleZ)
-        return evaluation::getPhasenwinkel(*measurement.numbers[Measurement::Resistance],
-                                           *measurement.numbers[Measurement::Reactance]);
-    return measurement.numbers[Measurement::PhaseAngle];
+    if (m_analysis && m_analysis->phaseAngle)
+        return m_analysis->phaseAngle;
+    return m_record->measurement.numbers[Measurement::PhaseAngle];
 }
 
 void AnalysisWindow::subjectChanged()

@@ -3,8 +3,9 @@
 # in each format as Windows writes them (no CR added to a line end, none
 # lost), into a file that other runs appended to, a port number past 9
 # (which Windows opens as \\.\COM12), a line that dies mid-series and comes
-# back under the same number, Ctrl-C, which Wine turns SIGINT into, and a
-# closing console, whose part consoleevent.exe plays.
+# back under the same number, Ctrl-C, which Wine turns SIGINT into, a
+# closing console, whose part consoleevent.exe plays, and a late answer that
+# the next run must not take for its own.
 #
 # Usage: measure.sh WINE_SH BOX MEASURE_EXE CONSOLEEVENT_EXE
 set -euo pipefail
@@ -154,6 +155,18 @@ expect_status "a series with a lost line" 1
 record=${csv_record/,3,/,5,}
 expect "line lost and back" "$box_dir/hangup" "$csv_header" \
   "$stamp,5,,,,,,line lost$cr" "$record" "$record"
+
+# A run that gave up on a late answer, then the same command at once: the
+# late answer (number 0.1) ends with the first run, and the second records
+# its own (0.2).
+start_box "$box" 7 --numbered --fault late-first=1500
+show_box 7 "$box_device"
+run_measure "$box_dir/late-first" --port 7 --format csv --timeout 1
+expect_status "a run that gave up on a late answer" 1
+run_measure "$box_dir/late-second" --port 7 --format csv --timeout 1
+expect_status "the run after it" 0
+expect "the run after a late answer records its own" "$box_dir/late-second" "$csv_header" \
+  "$stamp,7,523,60,6\.5,432\.1,0\.2,$cr"
 
 for err in "$box_dir"/*.err; do
   [ -s "$err" ] && { echo "--- $(basename "$err"):"; cat "$err"; }
